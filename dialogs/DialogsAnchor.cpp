@@ -1,0 +1,1 @@
+namespace kavrien_dialogs { int anchor = 0; }

@@ -1,0 +1,1 @@
+namespace kavrien_player { int anchor = 0; }
