@@ -1,1 +1,0 @@
-namespace kavrien_player { int anchor = 0; }
