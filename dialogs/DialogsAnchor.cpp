@@ -1,1 +1,0 @@
-namespace kavrien_dialogs { int anchor = 0; }
