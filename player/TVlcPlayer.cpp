@@ -96,6 +96,9 @@ TVlcPlayer::TVlcPlayer(QWidget* owner) : QWidget(owner), Owner(owner) {
     SiteLinkTimer = new QTimer(this);
     SiteLinkTimer->setInterval(WaitStepMs);
     connect(SiteLinkTimer, &QTimer::timeout, this, [this] { SiteLinkTimerTimer(); });
+    VolumeTimer = new QTimer(this);
+    VolumeTimer->setInterval(VolumeCheckMs);
+    connect(VolumeTimer, &QTimer::timeout, this, [this] { VolumeTimerTimer(); });
 
     PlaceChildren();
 }
@@ -281,6 +284,8 @@ void TVlcPlayer::PlayDirect(const QString& mrl) {
     BindVideoWindow();
     ApplyTitleDisplay();
     LibVlc.libvlc_media_player_play(PlayerHandle);
+    PlayStarted.start();
+    VolumeTimer->start();
 }
 
 void TVlcPlayer::PlaySiteLink(const QString& mrl, unsigned timeoutMs) {
@@ -333,6 +338,7 @@ void TVlcPlayer::PlayFirstSubItem() {
 
 void TVlcPlayer::Stop() {
     SiteLinkTimer->stop();
+    VolumeTimer->stop();
     if (PlayerHandle == nullptr)
         return;
     LibVlc.libvlc_media_player_stop(PlayerHandle);
@@ -358,8 +364,24 @@ bool TVlcPlayer::IsPlaying() {
 }
 
 void TVlcPlayer::SetAudioVolume(int volume) {
-    if (PlayerHandle != nullptr && volume >= 0 && volume <= 200)
-        LibVlc.libvlc_audio_set_volume(PlayerHandle, volume);
+    if (PlayerHandle == nullptr || volume < 0 || volume > 200)
+        return;
+    RequestedVolume = volume;
+    LibVlc.libvlc_audio_set_volume(PlayerHandle, volume);
+}
+
+void TVlcPlayer::VolumeTimerTimer() {
+    // While a stream starts, the library's audio output reports its own start volume and
+    // drops what was set before; the volume asked for is set again until the output runs.
+    if (!PlayStarted.isValid() || PlayStarted.elapsed() > VolumeSettleMs || PlayerHandle == nullptr) {
+        VolumeTimer->stop();
+        return;
+    }
+    if (RequestedVolume < 0)
+        return;
+    const int current = LibVlc.libvlc_audio_get_volume(PlayerHandle);
+    if (current >= 0 && current != RequestedVolume)
+        LibVlc.libvlc_audio_set_volume(PlayerHandle, RequestedVolume);
 }
 
 void TVlcPlayer::SetAudioTrack(int index) {

@@ -5,6 +5,7 @@
 
 #include <vlc/vlc.h>
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -230,6 +231,14 @@ private:
 
     QTimer* SiteLinkTimer = nullptr;
     unsigned SiteLinkRemainingMs = 0;
+
+    // The volume last asked for, applied again while a stream's audio output starts.
+    void VolumeTimerTimer();
+    static constexpr int VolumeCheckMs = 100;
+    static constexpr int VolumeSettleMs = 5000;
+    QTimer* VolumeTimer = nullptr;
+    QElapsedTimer PlayStarted;
+    int RequestedVolume = -1;
 
     bool FSpuShow = true;
     bool FOsdShow = true;

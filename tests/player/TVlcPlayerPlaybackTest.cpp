@@ -229,6 +229,24 @@ TEST_F(TVlcPlayerPlaybackTest, VolumeFrom0To200IsAppliedAndOtherValuesAreIgnored
     EXPECT_TRUE(WaitUntil([&] { return !volumeEvents.empty() && volumeEvents.back() == 2.0f; }));
 }
 
+TEST_F(TVlcPlayerPlaybackTest, AVolumeSetBeforeTheStreamStartsHoldsOnceItPlays) {
+    // The main window sets the volume between making the media player and playing; the
+    // audio output that starts with the stream must not take it back.
+    MakePlayer({"--aout=alsa", "--alsa-audio-device=null"});
+    libvlc_media_player_t* handle = Player->GetPlayer();
+    ASSERT_NE(handle, nullptr);
+    Player->SetAudioVolume(35);
+    Player->Play(StreamUrl("12"));
+    ASSERT_TRUE(WaitUntilPlaying());
+    ASSERT_TRUE(
+        WaitUntil([&] { return LibVlc.libvlc_audio_get_volume(handle) >= 0; }, PlayTimeoutMs));
+    ProcessEventsFor(1500);
+    EXPECT_EQ(LibVlc.libvlc_audio_get_volume(handle), 35);
+    Player->SetAudioVolume(120);
+    ProcessEventsFor(300);
+    EXPECT_EQ(LibVlc.libvlc_audio_get_volume(handle), 120);
+}
+
 TEST_F(TVlcPlayerPlaybackTest, FreeingTheControlWhilePlayingIsClean) {
     auto raisedAfterFree = std::make_shared<int>(0);
     auto freed = std::make_shared<bool>(false);
