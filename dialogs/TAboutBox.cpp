@@ -61,16 +61,15 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProductName =
         MakeLabel(Panel1, QStringLiteral("Kavrien Player"), 168, 16, DesignFont(23, true));
     Version = MakeLabel(Panel1, QStringLiteral("Version 2.53"), 168, 48, DesignFont(13));
-    Copyright = MakeLabel(Panel1, QStringLiteral("Copyright (C) Tessaliq. All rights reserved."),
-                          168, 80, DesignFont(13));
-    LinkLabel = MakeLinkLabel(QStringLiteral("https://www.tessaliq.example/kavrien"), 166, 100);
+    Copyright =
+        MakeLabel(Panel1, QStringLiteral("Copyright (C) Tessaliq"), 168, 80, DesignFont(13));
+    LinkLabel = MakeLinkLabel(QStringLiteral("https://www.tessaliq.example/"), 166, 100);
     Comments =
         MakeWrappingLabel(Panel1, QStringLiteral("For support, contact"), 168, 128, DesignFont(13));
     MailLabel = MakeLinkLabel(QStringLiteral("support@tessaliq.example"), 167, 148);
     Label1 =
         MakeWrappingLabel(Panel1, QStringLiteral("Powered by libVLC"), 168, 178, DesignFont(13));
-    LinkLabel2 =
-        MakeLinkLabel(QStringLiteral("https://www.videolan.org/vlc/libvlc.html"), 166, 198);
+    LinkLabel2 = MakeLinkLabel(QStringLiteral("https://www.videolan.org/vlc/"), 166, 198);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setGeometry(48, 244, 321, 25);

@@ -1,12 +1,14 @@
 #include "dialogs/TOptionsWnd.h"
 
 #include <QCheckBox>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -26,7 +28,11 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, const QRect& bounds) {
     auto* box = new QCheckBox(text, parent);
-    box->setGeometry(bounds);
+    // The caption may need more room than the design gave it in the fallback font: the box
+    // grows to the right, as far as the edit above it reaches, instead of cutting it off.
+    const QSize wanted = box->sizeHint();
+    box->setGeometry(bounds.x(), bounds.y(), std::clamp(wanted.width(), bounds.width(), 185),
+                     std::max(bounds.height(), wanted.height()));
     return box;
 }
 

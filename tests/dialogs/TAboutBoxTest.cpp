@@ -58,10 +58,7 @@ TEST_F(TAboutBoxTest, LayoutTextsAndPicture) {
     const Text texts[] = {
         {box.ProductName, {168, 16}, QStringLiteral("Kavrien Player"), 23},
         {box.Version, {168, 48}, QStringLiteral("Version 2.53"), 13},
-        {box.Copyright,
-         {168, 80},
-         QStringLiteral("Copyright (C) Tessaliq. All rights reserved."),
-         13},
+        {box.Copyright, {168, 80}, QStringLiteral("Copyright (C) Tessaliq"), 13},
         {box.Comments, {168, 128}, QStringLiteral("For support, contact"), 13},
         {box.Label1, {168, 178}, QStringLiteral("Powered by libVLC"), 13},
     };
@@ -70,8 +67,10 @@ TEST_F(TAboutBoxTest, LayoutTextsAndPicture) {
         EXPECT_EQ(t.Label->pos(), t.At) << t.Caption.toStdString();
         EXPECT_EQ(t.Label->text(), t.Caption);
         EXPECT_EQ(t.Label->font().pixelSize(), t.PixelSize) << t.Caption.toStdString();
-        // Sized to the text: none of it is cut off.
+        // Sized to the text, and all of it inside the panel: none of it is cut off.
         EXPECT_GE(t.Label->height(), t.Label->sizeHint().height()) << t.Caption.toStdString();
+        EXPECT_GE(t.Label->width(), t.Label->sizeHint().width()) << t.Caption.toStdString();
+        EXPECT_LE(t.Label->geometry().right(), box.Panel1->width() - 1) << t.Caption.toStdString();
     }
     EXPECT_TRUE(box.ProductName->font().bold());
 }
@@ -92,6 +91,7 @@ TEST_F(TAboutBoxTest, LinksLookLikeLinks) {
         EXPECT_EQ(l.Label->palette().color(QPalette::WindowText), QColor(0, 0, 238)) << name;
         EXPECT_EQ(l.Label->cursor().shape(), Qt::PointingHandCursor) << name;
         EXPECT_GE(l.Label->width(), l.Label->sizeHint().width()) << name;
+        EXPECT_LE(l.Label->geometry().right(), box.Panel1->width() - 1) << name << " is cut off";
     }
     EXPECT_TRUE(box.LinkLabel->text().startsWith(QStringLiteral("https://")));
     EXPECT_TRUE(box.LinkLabel2->text().startsWith(QStringLiteral("https://")));

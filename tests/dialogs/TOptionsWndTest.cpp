@@ -46,14 +46,25 @@ TEST_F(TOptionsWndTest, LayoutCaptionsAndFonts) {
     const Placed placed[] = {
         {"OptionsBox", dialog.OptionsBox, {9, 8, 216, 265}},
         {"PrefLang", dialog.PrefLang, {16, 48, 185, 24}},
-        {"WatchFullScreen", dialog.WatchFullScreen, {16, 160, 129, 17}},
-        {"StopOnExit", dialog.StopOnExit, {16, 196, 129, 17}},
-        {"UseSourceStream", dialog.UseSourceStream, {16, 232, 145, 17}},
         {"OkBtn", dialog.OkBtn, {8, 288, 105, 25}},
         {"CancelBtn", dialog.CancelBtn, {120, 288, 105, 25}},
     };
     for (const Placed& p : placed)
         EXPECT_EQ(p.Control->geometry(), p.Bounds) << p.Name;
+    // The check boxes stand where designed and keep their captions whole in the fallback
+    // font, growing to the right but not past the edit above them.
+    const Placed boxes[] = {
+        {"WatchFullScreen", dialog.WatchFullScreen, {16, 160, 129, 17}},
+        {"StopOnExit", dialog.StopOnExit, {16, 196, 129, 17}},
+        {"UseSourceStream", dialog.UseSourceStream, {16, 232, 145, 17}},
+    };
+    for (const Placed& p : boxes) {
+        EXPECT_EQ(p.Control->pos(), p.Bounds.topLeft()) << p.Name;
+        EXPECT_GE(p.Control->width(), std::min(p.Control->sizeHint().width(), 185)) << p.Name;
+        EXPECT_GE(p.Control->width(), p.Bounds.width()) << p.Name;
+        EXPECT_LE(p.Control->geometry().right(), 16 + 185 - 1) << p.Name;
+        EXPECT_GE(p.Control->height(), p.Bounds.height()) << p.Name;
+    }
     EXPECT_EQ(dialog.AspectCombo->pos(), QPoint(16, 113));
     EXPECT_EQ(dialog.AspectCombo->width(), 185);
     EXPECT_EQ(dialog.Label5->pos(), QPoint(16, 20));
