@@ -1,9 +1,21 @@
 #include "app/ApplicationTitle.h"
 
-#include <QGuiApplication>
+namespace {
 
-// Qt adds the display name to window titles that do not contain it already; the main
-// window's caption always does, so its title shows unchanged.
-void SetApplicationTitle(const QString& title) { QGuiApplication::setApplicationDisplayName(title); }
+// UI thread only. Kept here, not as Qt's application display name: on X11 Qt appends the
+// display name to the title of every window whose title does not end with it, so a
+// message box titled "Error" would show as "Error — Kavrien Player (anna)".
+QString& Title() {
+    static QString title;
+    return title;
+}
 
-QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
+} // namespace
+
+void SetApplicationTitle(const QString& title) {
+    Title() = title;
+}
+
+QString ApplicationTitle() {
+    return Title();
+}

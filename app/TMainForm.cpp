@@ -60,16 +60,6 @@ QWidget* MakeBlackPanel(QWidget* parent) {
     return panel;
 }
 
-// The control under a point of a platform window: the window's own widget (the top-level
-// one, or a native child such as the video's) or the deepest visible control in it.
-QWidget* ControlUnder(QWindow* window, const QPointF& position) {
-    QWidget* root = QWidget::find(window->winId());
-    if (root == nullptr)
-        return nullptr;
-    QWidget* under = root->childAt(position.toPoint());
-    return under != nullptr ? under : root;
-}
-
 } // namespace
 
 TMainForm::TMainForm(TLoginDlg* loginDlg, QWidget* parent)
@@ -171,7 +161,9 @@ void TMainForm::CreateDesign() {
     connect(Button2, &QPushButton::clicked, this, [this] { ShowPlayerControls2Click(); });
     connect(StatusTimer, &QTimer::timeout, this, [this] { StatusTimerTimer(); });
     auto openPlayerMenu = [this](QWidget* source) {
-        return [this, source](const QPoint& at) { PlayerMenu->popup(source->mapToGlobal(at)); };
+        return [this, source](const QPoint& at) {
+            PlayerMenu->popup(source->mapToGlobal(at));
+        };
     };
     connect(BlackBox, &QWidget::customContextMenuRequested, this, openPlayerMenu(BlackBox));
     connect(PlayerLogoPanel, &QWidget::customContextMenuRequested, this,
@@ -313,19 +305,15 @@ bool TMainForm::event(QEvent* event) {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::Wheel:
-        // Taken where the window system delivers it, at the platform window (the video's
-        // native child has one of its own): once per turn. Qt then hands an unhandled turn
-        // from the control on to its parents, which must not count it again. While a popup
-        // is open, Qt gives the turn to the popup.
-        if (auto* window = qobject_cast<QWindow*>(watched);
-            window != nullptr && QApplication::activePopupWidget() == nullptr) {
-            QWidget* under = ControlUnder(window, static_cast<QWheelEvent*>(event)->position());
-            if (under != nullptr && under->window() == this)
-                return MouseWheelHandler(under,
-                                         static_cast<QWheelEvent*>(event)->angleDelta().y());
-        }
+    case QEvent::Wheel: {
+        // Seen first at the control under the pointer (for the video, the overlay in its
+        // native window). A turn taken here goes no further; one left to a scrolling channel
+        // list stops at the list, so no parent counts it again.
+        auto* under = qobject_cast<QWidget*>(watched);
+        if (under != nullptr && under->window() == this)
+            return MouseWheelHandler(under, static_cast<QWheelEvent*>(event)->angleDelta().y());
         break;
+    }
     case QEvent::Resize:
         if (watched == ClientArea)
             FormResize();
@@ -351,9 +339,19 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             BroadcastStateLblMouseLeave();
         break;
     case QEvent::KeyPress:
-        if (watched == ChannelList) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            FormKeyDown(key->key(), key->modifiers());
+        // Decided where the window system delivers the key, before any control sees it:
+        // it counts when it goes to the window itself (no control holds the focus) or to
+        // ChannelList. The keys of the other controls, also those they leave to their
+        // parents, are theirs; and a key that moves the focus (hiding the list) is not seen
+        // a second time on its way.
+        if (watched == windowHandle()) {
+            QWidget* target = QWidget::keyboardGrabber();
+            if (target == nullptr)
+                target = focusWidget() != nullptr ? focusWidget() : this;
+            if (target == this || target == ClientArea || target == ChannelList) {
+                auto* key = static_cast<QKeyEvent*>(event);
+                FormKeyDown(key->key(), key->modifiers());
+            }
         }
         break;
     default:
@@ -376,13 +374,4 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FormResize();
-}
-
-void TMainForm::keyPressEvent(QKeyEvent* event) {
-    // Only keys that reach the window itself count: the window does not preview the keys
-    // of its controls (ChannelList reports its own through the event filter).
-    QWidget* focus = QApplication::focusWidget();
-    if (focus == nullptr || focus == this || focus == ClientArea)
-        FormKeyDown(event->key(), event->modifiers());
-    QMainWindow::keyPressEvent(event);
 }

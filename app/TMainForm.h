@@ -131,6 +131,9 @@ public:
     int PendingIndex = -1;
     QByteArray PendingLang;
     int PendingLangIndex = -1;
+    // The last watch request asked for the broadcast (cmd=startbdc, or its reuse): its reply
+    // is the broadcast's URL, whatever UseOriginalStream holds when the reply arrives.
+    bool PendingBroadcast = false;
     bool PlayingSource = false;
     bool ChangeBroadcastOnly = false;
     bool UseOriginalStream = true;
@@ -284,7 +287,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CreateDesign();

@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProcessExit.h"
 #include "player/TVlcPlayer.h"
+#include "player/VlcBinding.h"
 #include "service/ReplyOps.h"
 #include "service/TRequestWorker.h"
 #include "settings/Settings.h"
@@ -15,6 +16,21 @@
 #include <QLabel>
 #include <QTimer>
 
+namespace {
+
+// Whether the broadcast is what the player shows, whether or not its stream still runs:
+// the service ends the stream of a broadcast that ends or changes, often before the next
+// status reply tells, and the player then has ended by itself. Only a stop (by the user,
+// or on the way to the next broadcast) or a source stream means the broadcast is not
+// watched.
+bool WatchesTheBroadcast(TMainForm& form) {
+    TVlcPlayer* player = form.VlcPlayer;
+    return !form.PlayingSource && player != nullptr && !player->isHidden() &&
+           player->GetState() != libvlc_NothingSpecial && player->GetState() != libvlc_Stopped;
+}
+
+} // namespace
+
 void TMainForm::BroadcastCreationStep() {
     StatusIdle = true;
     StopBroadcastOnExit = IsAdmin ? ReadCloseOnExit() : false;
@@ -22,7 +38,8 @@ void TMainForm::BroadcastCreationStep() {
 
 void TMainForm::RequestStatus(bool select, bool play) {
     // At most one status request is outstanding; asks meanwhile are dropped, not queued.
-    if (!StatusIdle)
+    // Once the exit has begun, nothing new is asked for: the exit waits for what is out.
+    if (!StatusIdle || ExitInProgress)
         return;
     StatusSelect = select;
     StatusPlay = play;
@@ -30,11 +47,17 @@ void TMainForm::RequestStatus(bool select, bool play) {
     SendRequest("cmd=bdcstatus", WM_REQ_STATUS);
 }
 
-void TMainForm::StatusTimerTimer() { RequestStatus(false, false); }
+void TMainForm::StatusTimerTimer() {
+    RequestStatus(false, false);
+}
 
-void TMainForm::UpdateChannelStatus1Click() { RequestStatus(true, false); }
+void TMainForm::UpdateChannelStatus1Click() {
+    RequestStatus(true, false);
+}
 
-void TMainForm::BroadcastStateLblClick() { RequestStatus(true, true); }
+void TMainForm::BroadcastStateLblClick() {
+    RequestStatus(true, true);
+}
 
 void TMainForm::WMReqStatus() {
     CheckRequestFailed();
@@ -52,7 +75,7 @@ void TMainForm::WMReqStatus() {
     const bool play = StatusPlay;
     StatusIdle = true;
 
-    const bool watchingBroadcast = VlcPlayer != nullptr && VlcPlayer->IsPlaying() && !PlayingSource;
+    const bool watchingBroadcast = WatchesTheBroadcast(*this);
     QByteArray cid, lang, url;
     if (ParseStatusReply(Requests->LastReply, cid, lang, url)) {
         const int index = IndexOfChannel(cid);
@@ -83,7 +106,9 @@ void TMainForm::WMReqStatus() {
         BroadcastLang.clear();
     }
 
-    if (play && !BroadcastUrl.isEmpty()) {
+    // Nothing starts playing in the tray or once the exit has begun (a reply to a click
+    // just before): the window was closed, and its playback with it.
+    if (play && !BroadcastUrl.isEmpty() && !ExitInProgress && !TrayIcon->IconVisible()) {
         SetLastCid(BroadcastCid);
         PlayingSource = false;
         PlayStream(BroadcastStateLbl->text(), BroadcastUrl, false, -1);
@@ -93,7 +118,7 @@ void TMainForm::WMReqStatus() {
 void TMainForm::StopBtnClick() {
     if (!IsAdmin || BroadcastUrl.isEmpty())
         return;
-    if (!PlayingSource && VlcPlayer != nullptr && VlcPlayer->IsPlaying())
+    if (WatchesTheBroadcast(*this))
         StopPlayerBtnClick();
     SendRequest("cmd=stopbdc", WM_REQ_STOP);
 }
@@ -120,28 +145,34 @@ void TMainForm::ChangeCurrentChannel1Click() {
     if (!IsAdmin)
         return;
     // A source stream goes on playing; only the broadcast that plays is stopped.
-    if (!PlayingSource && VlcPlayer != nullptr && VlcPlayer->IsPlaying())
+    if (WatchesTheBroadcast(*this))
         StopPlayerBtnClick();
     ChangeBroadcastOnly = true;
     ChannelListDblClick();
 }
 
 bool TMainForm::FormClose() {
-    // A close asked for while an exit is already waiting for its last request changes nothing.
+    // Qt drops a close asked for while this one waits; this drops one after the exit was
+    // accepted.
     if (ExitInProgress)
         return false;
     StopPlayerBtnClick();
-    if (Exiting) {
-        ExitInProgress = true;
-        // No new status polls while the program ends.
-        StatusTimer->stop();
-        if (!BroadcastUrl.isEmpty() && StopBroadcastOnExit && IsAdmin && !LoggingOut)
-            StopBtnClick();
-        Requests->WaitForRequestsInFlight(ExitRequestWaitMs);
-        if (LoggingOut)
-            RelaunchSelf();
-        return true;
+    if (!Exiting) {
+        CloseToTray();
+        return false;
     }
-    CloseToTray();
-    return false;
+    ExitInProgress = true;
+    // From here the program ends: no more status polls, no way back from the tray (whose
+    // icon goes now, not only once the process is gone), and no commands from the window
+    // while the last request is awaited. The message box of a reply handler still takes
+    // input: it is a window of its own, made after this.
+    StatusTimer->stop();
+    TrayIcon->SetIconVisible(false);
+    setEnabled(false);
+    if (!BroadcastUrl.isEmpty() && StopBroadcastOnExit && IsAdmin && !LoggingOut)
+        StopBtnClick();
+    Requests->WaitForRequestsInFlight(ExitRequestWaitMs);
+    if (LoggingOut)
+        RelaunchSelf();
+    return true;
 }

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -33,8 +34,8 @@ void DefocusPanel(QWidget* panel) {
 // The glyph's lower left pixel is its transparent colour, as with every bitmap button.
 QPixmap TransparentGlyph(const QImage& glyph) {
     QPixmap pixmap = QPixmap::fromImage(glyph);
-    pixmap.setMask(pixmap.createMaskFromColor(glyph.pixelColor(0, glyph.height() - 1),
-                                              Qt::MaskInColor));
+    pixmap.setMask(
+        pixmap.createMaskFromColor(glyph.pixelColor(0, glyph.height() - 1), Qt::MaskInColor));
     return pixmap;
 }
 
@@ -106,9 +107,13 @@ void TMainForm::FormResize() {
     PlayerLogoPanel->repaint();
 }
 
-bool TMainForm::ChannelListShown() const { return ShowStatusPanel1->isChecked(); }
+bool TMainForm::ChannelListShown() const {
+    return ShowStatusPanel1->isChecked();
+}
 
-bool TMainForm::PlayerControlsShown() const { return ShowPlayerControls2->isChecked(); }
+bool TMainForm::PlayerControlsShown() const {
+    return ShowPlayerControls2->isChecked();
+}
 
 void TMainForm::SetChannelListVisible(bool shown) {
     ShowStatusPanel1->setChecked(shown);
@@ -142,9 +147,13 @@ void TMainForm::SetPlayerControlsVisible(bool shown) {
     FormResize();
 }
 
-void TMainForm::ShowStatusPanel1Click() { SetChannelListVisible(!ChannelListShown()); }
+void TMainForm::ShowStatusPanel1Click() {
+    SetChannelListVisible(!ChannelListShown());
+}
 
-void TMainForm::ShowPlayerControls2Click() { SetPlayerControlsVisible(!PlayerControlsShown()); }
+void TMainForm::ShowPlayerControls2Click() {
+    SetPlayerControlsVisible(!PlayerControlsShown());
+}
 
 void TMainForm::SetCursorVisible(bool shown) {
     // Kept balanced: the override stack holds at most the one blank cursor set here.
@@ -167,8 +176,8 @@ void TMainForm::VlcPlayerDblClick() {
         SavedStyle = window != nullptr ? window->flags() : windowFlags();
         SavedState = windowState() & ~Qt::WindowActive;
         // A maximized window keeps the bounds it had before; it is maximized again on leaving.
-        const QRect bounds = isMaximized() && normalGeometry().isValid() ? normalGeometry()
-                                                                          : geometry();
+        const QRect bounds =
+            isMaximized() && normalGeometry().isValid() ? normalGeometry() : geometry();
         SavedTop = bounds.top();
         SavedLeft = bounds.left();
         SavedHeight = bounds.height();
@@ -184,6 +193,8 @@ void TMainForm::VlcPlayerDblClick() {
         setMinimumSize(0, 0);
         setGeometry(QGuiApplication::primaryScreen()->geometry());
         menuBar()->hide();
+        // The client area takes the menu bar's place now, not on the next layout pass.
+        layout()->activate();
         FullScreen = true;
         Fullscreen1->setChecked(true);
         SetChannelListVisible(false);
@@ -199,6 +210,7 @@ void TMainForm::VlcPlayerDblClick() {
     if (SavedState & Qt::WindowMaximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     menuBar()->show();
+    layout()->activate();
     FullScreen = false;
     Fullscreen1->setChecked(false);
     SetChannelListVisible(ChannelListWanted);

@@ -12,29 +12,41 @@ void TMainForm::TrayCreationStep() {
     TrayIcon->SetIcon(QIcon(QStringLiteral(":/icons/mainicon.png")));
     TrayIcon->SetHint(windowTitle());
     TrayIcon->SetPopupMenu(TrayMenu);
-    TrayIcon->OnDblClick = [this] { TrayIconClick(); };
+    TrayIcon->OnDblClick = [this] {
+        TrayIconClick();
+    };
 }
 
 void TMainForm::CloseToTray() {
     StatusTimer->stop();
+    // Asked for in either case: a tray host that appears later shows it at once.
+    TrayIcon->SetIconVisible(true);
     if (TTrayIconComponent::TrayHostAvailable()) {
         hide();
-        TrayIcon->SetIconVisible(true);
         return;
     }
-    // Without a tray to come back from, the window goes to the taskbar instead; restoring
-    // it from there resumes as the tray menu's "Resume" would.
+    // A hidden window without a tray icon could never be brought back: it goes to the
+    // taskbar instead, and restoring it from there resumes as "Resume" does.
     MinimizedInsteadOfTray = true;
     showMinimized();
 }
 
 void TMainForm::Resume1Click() {
+    // The exit is under way; the window is not coming back.
+    if (ExitInProgress)
+        return;
     MinimizedInsteadOfTray = false;
-    showNormal();
+    // Back in the state it was closed in (a maximised window stays maximised), in front.
+    Qt::WindowStates state = windowState();
+    state.setFlag(Qt::WindowMinimized, false);
+    setWindowState(state);
+    show();
     raise();
     activateWindow();
     TrayIcon->SetIconVisible(false);
     StatusTimer->start();
 }
 
-void TMainForm::TrayIconClick() { Resume1Click(); }
+void TMainForm::TrayIconClick() {
+    Resume1Click();
+}

@@ -2,8 +2,6 @@
 
 #include "app/TMainForm.h"
 
-#include <QMenu>
-
 #include "app/ApplicationTitle.h"
 #include "platform/MessageBox.h"
 #include "platform/TWindowMessage.h"
@@ -13,13 +11,14 @@
 #include "service/ReplyOps.h"
 #include "service/TRequestWorker.h"
 #include "settings/Settings.h"
+#include "widgets/TTrayIconComponent.h"
 #include "widgets/TUnfocusedTrackBar.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalBlocker>
 
 void TMainForm::WatchCreationStep() {
@@ -32,8 +31,8 @@ void TMainForm::WatchCreationStep() {
 }
 
 void TMainForm::SetCaption(const QString& caption) {
-    setWindowTitle(caption);
     SetApplicationTitle(caption);
+    setWindowTitle(caption);
 }
 
 void TMainForm::SelectChannelRow(int row) {
@@ -45,21 +44,28 @@ void TMainForm::SelectChannelRow(int row) {
 void TMainForm::ChannelListDblClick() {
     ChannelListClick();
     const int row = ChannelList->currentRow();
-    if (row < 0 || row >= ChannelIds.size())
+    if (row < 0 || row >= ChannelIds.size()) {
+        ChangeBroadcastOnly = false;
         return;
+    }
     const QByteArray cid = ChannelIds[row];
     FillLanguages();
     const int langIndex = LangCombo->currentIndex();
     const QByteArray lang =
         langIndex >= 0 ? LangCombo->itemData(langIndex).toByteArray() : QByteArray();
-    if (lang.isEmpty())
+    if (lang.isEmpty()) {
+        // A change of the broadcast that asked for nothing is over: the mark must not turn
+        // the user's next watch action into one.
+        ChangeBroadcastOnly = false;
         return;
+    }
     PendingLang = lang;
     PendingLangIndex = langIndex;
     PendingCid = cid;
     PendingIndex = row;
+    PendingBroadcast = !UseOriginalStream || ChangeBroadcastOnly;
 
-    if (UseOriginalStream && !ChangeBroadcastOnly) {
+    if (!PendingBroadcast) {
         SendRequest("cmd=link&cid=" + cid + "&us=0", WM_REQ_START);
         return;
     }
@@ -96,34 +102,44 @@ void TMainForm::WMReqStart() {
                                       "channel.\rError: ") +
                            error,
                        TMessageIcon::Stop);
+        // A failed change of the broadcast leaves no mark for the next watch action.
+        ChangeBroadcastOnly = false;
         return;
     }
     if (!reply.contains("http")) {
         ShowMessageBox(this, ApplicationTitle(),
                        QStringLiteral("Could not retrieve stream URL. Please try again."),
                        TMessageIcon::Stop);
+        ChangeBroadcastOnly = false;
         return;
     }
     const QByteArray cid = PendingCid;
     const int index = PendingIndex;
     const QByteArray lang = PendingLang;
     const int langIndex = PendingLangIndex;
+    // A reply that arrives once the window went to the tray, or once the exit began, plays
+    // nothing: the close stopped the playback, and the user did not ask again.
+    const bool mayPlay = !ExitInProgress && !TrayIcon->IconVisible();
 
-    if ((IsAdmin && !UseOriginalStream) || ChangeBroadcastOnly) {
+    // Judged by what was asked for: a language change of the broadcast asks for it with
+    // UseOriginalStream switched off only until the request is out.
+    if (PendingBroadcast || ChangeBroadcastOnly) {
         BroadcastUrl = reply;
         ShowCurrentChannel(index, lang);
-        PlayingSource = false;
         BroadcastCid = cid;
         BroadcastLang = lang;
-        if (!ChangeBroadcastOnly) {
+        // A change of the broadcast alone leaves a source stream that plays a source stream.
+        if (!ChangeBroadcastOnly && mayPlay) {
+            PlayingSource = false;
             SetLastCid(cid);
             PlayStream(BroadcastStateLbl->text(), BroadcastUrl, false, -1);
         }
-    } else {
+    } else if (mayPlay) {
         PlayingSource = true;
         SetLastCid(cid);
-        const QString title =
-            index >= 0 && index < ChannelNames.size() ? QString::fromUtf8(ChannelNames[index]) : QString();
+        const QString title = index >= 0 && index < ChannelNames.size()
+                                  ? QString::fromUtf8(ChannelNames[index])
+                                  : QString();
         PlayStream(title, reply, true, langIndex);
     }
     ChangeBroadcastOnly = false;
@@ -167,13 +183,17 @@ void TMainForm::RecreatePlayer() {
     VlcPlayer = new TVlcPlayer(ClientArea);
     VlcPlayer->hide();
     VlcPlayer->GetLibrary()->AddOption("--verbose=0");
-    VlcPlayer->OnDblClick = [this](TVlcPlayer*) { VlcPlayerDblClick(); };
+    VlcPlayer->OnDblClick = [this](TVlcPlayer*) {
+        VlcPlayerDblClick();
+    };
     VlcPlayer->PopupMenu = PlayerMenu;
     AlignPanels();
 }
 
 void TMainForm::StopPlayerBtnClick() {
-    if (VlcPlayer != nullptr && VlcPlayer->IsPlaying())
+    // Also a stream that is still opening: IsPlaying is false until it plays, and a stream
+    // left opening would play on behind the hidden player.
+    if (VlcPlayer != nullptr)
         VlcPlayer->Stop();
     SetCaption(BaseCaption);
     if (VlcPlayer != nullptr)

@@ -9,6 +9,7 @@
 #include "tests/support/TStandInService.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/WaitUntil.h"
+#include "widgets/TPopupListNotifier.h"
 
 #include <QListWidget>
 #include <gtest/gtest.h>
@@ -30,6 +31,8 @@ TMainForm* TMainFormHarness::SignIn(const char* user, const char* password) {
 TMainForm* TMainFormHarness::SignIn(const char* user, const char* password,
                                     const TOptions& options) {
     Destroy();
+    // As the program entry does: popup menus report to the active window.
+    TPopupListNotifier::Install();
     if (options.ClearSettings)
         TestEnvironment::ClearSettingsStore();
     qputenv("KAVRIEN_API_URL", service.ApiBaseUrl());

@@ -69,8 +69,9 @@ unsigned long TProgramUnderTest::FindWindow(const QString& nameRegex, int timeou
     WaitUntil(
         [&] {
             QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
+            // Conditions are alternatives unless "--all" says that each must hold.
             if (pid > 0)
-                arguments << QStringLiteral("--pid") << QString::number(pid);
+                arguments << QStringLiteral("--all") << QStringLiteral("--pid") << QString::number(pid);
             arguments << QStringLiteral("--name") << nameRegex;
             const QList<QByteArray> ids = XDoTool(arguments).split('\n');
             for (const QByteArray& id : ids) {
