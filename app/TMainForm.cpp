@@ -6,6 +6,7 @@
 #include "platform/TWindowMessage.h"
 #include "player/TVlcPlayer.h"
 #include "service/TRequestWorker.h"
+#include "widgets/DesignControls.h"
 #include "widgets/TPopupListNotifier.h"
 
 #include <QApplication>
@@ -26,29 +27,6 @@
 const QString TMainForm::DesignCaption = QStringLiteral("Kavrien Player");
 
 namespace {
-
-// Fonts are asked for by name; the system's fallback applies, the pixel size is kept.
-QFont DesignFont(const char* family, int pixelSize, bool bold = false) {
-    QFont font{QString::fromLatin1(family)};
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(DesignFont("MS Sans Serif", 13));
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& bounds) {
-    auto* button = new QPushButton(text, parent);
-    button->setGeometry(bounds);
-    button->setAutoDefault(false);
-    return button;
-}
 
 // A panel that paints its own black background, whatever its parent looks like.
 QWidget* MakeBlackPanel(QWidget* parent) {
@@ -77,7 +55,7 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreateDesign() {
     setWindowTitle(DesignCaption);
-    setFont(DesignFont("MS Sans Serif", 11));
+    setFont(SansSerifFont(11));
 
     ClientArea = new QWidget(this);
     setCentralWidget(ClientArea);
@@ -88,25 +66,25 @@ void TMainForm::CreateDesign() {
     // The channel-list panel, docked left.
     StatusPanel = new QWidget(ClientArea);
     StatusPanel->resize(281, 100);
-    Label1 = MakeLabel(StatusPanel, QStringLiteral("Channel List :"), 8, 4);
+    Label1 = MakeLabel(StatusPanel, QStringLiteral("Channel List :"), 8, 4, SansSerifFont(13));
     ChannelList = new QListWidget(StatusPanel);
     ChannelList->setGeometry(2, 28, 277, 100);
-    ChannelList->setFont(DesignFont("MS Sans Serif", 13));
+    ChannelList->setFont(SansSerifFont(13));
     ChannelList->setUniformItemSizes(true);
     GroupBox1 = new QGroupBox(QStringLiteral("Current Channel"), StatusPanel);
-    GroupBox1->setFont(DesignFont("MS Sans Serif", 13));
+    GroupBox1->setFont(SansSerifFont(13));
     GroupBox1->setGeometry(8, 135, 265, 69);
     BroadcastPanel = new QFrame(GroupBox1);
     BroadcastPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     BroadcastPanel->setLineWidth(2);
     BroadcastPanel->setGeometry(7, 20, 250, 37);
     BroadcastStateLbl = new QLabel(QStringLiteral("None"), BroadcastPanel);
-    BroadcastStateLbl->setFont(DesignFont("MS Sans Serif", 13, true));
+    BroadcastStateLbl->setFont(SansSerifFont(13, true));
     BroadcastStateLbl->setGeometry(8, 4, 170, 29);
     StopBtn = MakeButton(BroadcastPanel, QStringLiteral("&STOP"), QRect(186, 6, 57, 25));
     StopBtn->hide();
     Button1 = MakeButton(StatusPanel, QStringLiteral("X"), QRect(254, 1, 24, 24));
-    Button1->setFont(DesignFont("MS Sans Serif", 13));
+    Button1->setFont(SansSerifFont(13));
 
     // The player-controls panel, docked at the bottom.
     PlayerPanel = new QWidget(ClientArea);
@@ -115,18 +93,18 @@ void TMainForm::CreateDesign() {
     PrevBtn = MakeButton(PlayerPanel, QString(), QRect(72, 2, 38, 38));
     StopChanBtn = MakeButton(PlayerPanel, QString(), QRect(112, 2, 38, 38));
     NextBtn = MakeButton(PlayerPanel, QString(), QRect(152, 2, 38, 38));
-    Label4 = MakeLabel(PlayerPanel, QStringLiteral("Audio Language :"), 288, 11);
+    Label4 = MakeLabel(PlayerPanel, QStringLiteral("Audio Language :"), 288, 11, SansSerifFont(13));
     LangCombo = new QComboBox(PlayerPanel);
-    LangCombo->setFont(DesignFont("MS Sans Serif", 13));
+    LangCombo->setFont(SansSerifFont(13));
     LangCombo->setGeometry(408, 9, 137, 24);
     LangCombo->setEditable(false);
-    Label3 = MakeLabel(PlayerPanel, QStringLiteral("Volume :"), 500, 11);
-    VolPercentLabel = MakeLabel(PlayerPanel, QStringLiteral("100 %"), 800, 11);
-    Label2 = MakeLabel(PlayerPanel, QStringLiteral("Connection :"), 900, 11);
+    Label3 = MakeLabel(PlayerPanel, QStringLiteral("Volume :"), 500, 11, SansSerifFont(13));
+    VolPercentLabel = MakeLabel(PlayerPanel, QStringLiteral("100 %"), 800, 11, SansSerifFont(13));
+    Label2 = MakeLabel(PlayerPanel, QStringLiteral("Connection :"), 900, 11, SansSerifFont(13));
     ConnStateLed = new QLabel(PlayerPanel);
     ConnStateLed->setGeometry(1000, 8, 25, 25);
     Button2 = MakeButton(PlayerPanel, QStringLiteral("X"), QRect(1050, 1, 24, 24));
-    Button2->setFont(DesignFont("MS Sans Serif", 13));
+    Button2->setFont(SansSerifFont(13));
 
     // The video area: black, with the logo centred over it while nothing plays.
     BlackBox = MakeBlackPanel(ClientArea);

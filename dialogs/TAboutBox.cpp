@@ -1,5 +1,7 @@
 #include "dialogs/TAboutBox.h"
 
+#include "widgets/DesignControls.h"
+
 #include "widgets/ExecFile.h"
 #include "widgets/ResourcePictures.h"
 
@@ -13,22 +15,6 @@
 #include <QScreen>
 
 namespace {
-
-// Asked for by name; where the family is missing the platform's fallback draws it.
-QFont DesignFont(int pixelSize, bool bold = false) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top, const QFont& font) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
 
 // A label that wraps keeps the width up to the panel's edge and grows downwards.
 QLabel* MakeWrappingLabel(QWidget* parent, const QString& text, int left, int top,
@@ -45,12 +31,8 @@ QLabel* MakeWrappingLabel(QWidget* parent, const QString& text, int left, int to
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Kavrien Player"));
-    // A fixed single border with only the close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(418, 278);
-    setFont(DesignFont(11));
+    MakeFixedDialog(this, 418, 278);
+    setFont(SansSerifFont(11));
 
     Panel1 = new QFrame(this);
     Panel1->setFrameShape(QFrame::NoFrame);
@@ -59,21 +41,21 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setGeometry(16, 40, 128, 128);
     ProductName =
-        MakeLabel(Panel1, QStringLiteral("Kavrien Player"), 168, 16, DesignFont(23, true));
-    Version = MakeLabel(Panel1, QStringLiteral("Version 2.53"), 168, 48, DesignFont(13));
+        MakeLabel(Panel1, QStringLiteral("Kavrien Player"), 168, 16, SansSerifFont(23, true));
+    Version = MakeLabel(Panel1, QStringLiteral("Version 2.53"), 168, 48, SansSerifFont(13));
     Copyright =
-        MakeLabel(Panel1, QStringLiteral("Copyright (C) Tessaliq"), 168, 80, DesignFont(13));
+        MakeLabel(Panel1, QStringLiteral("Copyright (C) Tessaliq"), 168, 80, SansSerifFont(13));
     LinkLabel = MakeLinkLabel(QStringLiteral("https://www.tessaliq.example/"), 166, 100);
-    Comments =
-        MakeWrappingLabel(Panel1, QStringLiteral("For support, contact"), 168, 128, DesignFont(13));
+    Comments = MakeWrappingLabel(Panel1, QStringLiteral("For support, contact"), 168, 128,
+                                 SansSerifFont(13));
     MailLabel = MakeLinkLabel(QStringLiteral("support@tessaliq.example"), 167, 148);
     Label1 =
-        MakeWrappingLabel(Panel1, QStringLiteral("Powered by libVLC"), 168, 178, DesignFont(13));
+        MakeWrappingLabel(Panel1, QStringLiteral("Powered by libVLC"), 168, 178, SansSerifFont(13));
     LinkLabel2 = MakeLinkLabel(QStringLiteral("https://www.videolan.org/vlc/"), 166, 198);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setGeometry(48, 244, 321, 25);
-    OKButton->setFont(DesignFont(13));
+    OKButton->setFont(SansSerifFont(13));
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -87,7 +69,7 @@ void TAboutBox::FormCreate() {
 }
 
 QLabel* TAboutBox::MakeLinkLabel(const QString& address, int left, int top) {
-    QFont font = DesignFont(13);
+    QFont font = SansSerifFont(13);
     font.setUnderline(true);
     QLabel* label = MakeLabel(Panel1, address, left, top, font);
     QPalette palette = label->palette();

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "settings/Settings.h"
+#include "widgets/DesignControls.h"
 #include "widgets/ResourcePictures.h"
 #include "widgets/TPasswordEdit.h"
 
@@ -12,41 +13,18 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace {
-
-QFont DesignFont(const char* family, int pixelSize, bool bold = false) {
-    QFont font{QString::fromLatin1(family)};
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top, const QFont& font) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
-} // namespace
-
 TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Kavrien Login"));
-    // A fixed single border with only the system menu and the close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(329, 340);
-    setFont(DesignFont("Segoe UI", 13));
+    MakeFixedDialog(this, 329, 340);
+    setFont(DesignFont(QStringLiteral("Segoe UI"), 13));
 
     Logo = new QLabel(this);
     Logo->setGeometry(102, 12, 128, 128);
     Label4 = MakeLabel(this, QStringLiteral("Tessaliq - Kavrien"), 48, 144,
-                       DesignFont("Times New Roman", 24, true));
+                       DesignFont(QStringLiteral("Times New Roman"), 24, true));
     Label5 = MakeLabel(this, QStringLiteral("Tessaliq private video stream server"), 48, 176,
-                       DesignFont("Times New Roman", 13));
-    const QFont fieldFont = DesignFont("MS Sans Serif", 13);
+                       DesignFont(QStringLiteral("Times New Roman"), 13));
+    const QFont fieldFont = SansSerifFont(13);
     Label1 = MakeLabel(this, QStringLiteral("Username :"), 16, 216, fieldFont);
     Label2 = MakeLabel(this, QStringLiteral("Password :"), 16, 256, fieldFont);
     UsernameEdit = new QLineEdit(this);
@@ -56,12 +34,9 @@ TLoginDlg::TLoginDlg(QWidget* parent) : QDialog(parent) {
     PasswordEdit->setGeometry(96, 252, 209, 24);
     // The form's stored font wins over the edit's own preferred font.
     PasswordEdit->setFont(fieldFont);
-    LoginBtn = new QPushButton(QStringLiteral("&Login"), this);
-    LoginBtn->setGeometry(16, 304, 297, 25);
-    LoginBtn->setFont(fieldFont);
     // Not the default button: Enter confirms only in the password field.
-    LoginBtn->setAutoDefault(false);
-    LoginBtn->setDefault(false);
+    LoginBtn = MakeButton(this, QStringLiteral("&Login"), QRect(16, 304, 297, 25));
+    LoginBtn->setFont(fieldFont);
     setTabOrder(UsernameEdit, PasswordEdit);
     setTabOrder(PasswordEdit, LoginBtn);
 
@@ -121,7 +96,9 @@ void TLoginDlg::PasswordEditKeyDown(int key) {
         LoginBtnClick();
 }
 
-void TLoginDlg::UsernameEditChange() { WriteLastUser(UsernameEdit->text()); }
+void TLoginDlg::UsernameEditChange() {
+    WriteLastUser(UsernameEdit->text());
+}
 
 bool TLoginDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == PasswordEdit && event->type() == QEvent::KeyPress) {

@@ -1,5 +1,7 @@
 #include "dialogs/TOptionsWnd.h"
 
+#include "widgets/DesignControls.h"
+
 #include <QCheckBox>
 
 #include <QComboBox>
@@ -12,20 +14,6 @@
 
 namespace {
 
-// Asked for by name; where the family is missing the platform's fallback draws it.
-QFont DesignFont(int pixelSize) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
-    auto* label = new QLabel(text, parent);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, const QRect& bounds) {
     auto* box = new QCheckBox(text, parent);
     // The caption may need more room than the design gave it in the fallback font: the box
@@ -36,13 +24,9 @@ QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, const QRect& bound
     return box;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& bounds) {
-    auto* button = new QPushButton(text, parent);
-    button->setGeometry(bounds);
-    button->setFont(DesignFont(13));
-    // Qt would otherwise make the first such button the dialog's default, and Enter in the
-    // language field would close the dialog.
-    button->setAutoDefault(false);
+QPushButton* MakeDialogButton(QWidget* parent, const QString& text, const QRect& bounds) {
+    QPushButton* button = MakeButton(parent, text, bounds);
+    button->setFont(SansSerifFont(13));
     return button;
 }
 
@@ -50,16 +34,12 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& bound
 
 TOptionsWnd::TOptionsWnd(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Options"));
-    // A fixed single border with only the close box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(234, 319);
-    setFont(DesignFont(11));
+    MakeFixedDialog(this, 234, 319);
+    setFont(SansSerifFont(11));
 
     OptionsBox = new QGroupBox(this);
     OptionsBox->setGeometry(9, 8, 216, 265);
-    OptionsBox->setFont(DesignFont(13));
+    OptionsBox->setFont(SansSerifFont(13));
 
     Label5 = MakeLabel(OptionsBox, QStringLiteral("Preferred Language :"), 16, 20);
     PrefLang = new QLineEdit(OptionsBox);
@@ -77,8 +57,8 @@ TOptionsWnd::TOptionsWnd(QWidget* owner) : QDialog(owner) {
     UseSourceStream =
         MakeCheckBox(OptionsBox, QStringLiteral("Use Original Stream"), {16, 232, 145, 17});
 
-    OkBtn = MakeButton(this, QStringLiteral("&OK"), {8, 288, 105, 25});
-    CancelBtn = MakeButton(this, QStringLiteral("&Cancel"), {120, 288, 105, 25});
+    OkBtn = MakeDialogButton(this, QStringLiteral("&OK"), {8, 288, 105, 25});
+    CancelBtn = MakeDialogButton(this, QStringLiteral("&Cancel"), {120, 288, 105, 25});
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
