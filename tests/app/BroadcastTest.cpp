@@ -59,24 +59,18 @@ QStringList Languages(TMainForm* form) {
     return languages;
 }
 
-class BroadcastTest : public testing::Test {
+class BroadcastTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete service;
-        service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(service->IsRunning());
-        service->Reset();
-        harness = std::make_unique<TMainFormHarness>(*service);
+        TStandInServiceSuite::SetUp();
+        harness = std::make_unique<TMainFormHarness>(*Service);
     }
     void TearDown() override {
-        service->ReleaseHangs();
+        Service->ReleaseHangs();
         harness.reset();
     }
 
-    static int LogSize() { return int(service->Log().size()); }
+    static int LogSize() { return int(Service->Log().size()); }
 
     // Signs in with its own settings store; the timer's own ticks are stopped unless asked
     // for, so that the request log holds only what the test caused.
@@ -115,20 +109,17 @@ protected:
         harness->NewQueries();
     }
 
-    static TStandInService* service;
     std::unique_ptr<TMainFormHarness> harness;
 };
 
-TStandInService* BroadcastTest::service = nullptr;
-
 TEST_F(BroadcastTest, AsksWhileAStatusRequestIsOutstandingAreDropped) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInUser();
     ASSERT_NE(form, nullptr);
-    service->ScriptDelay("bdcstatus", 1500);
+    Service->ScriptDelay("bdcstatus", 1500);
     const int before = LogSize();
     form->StatusTimerTimer();
-    ASSERT_TRUE(service->WaitForLogSize(before + 1));
+    ASSERT_TRUE(Service->WaitForLogSize(before + 1));
     // A tick, the menu item and a click on the label, all while the reply is awaited.
     form->StatusTimerTimer();
     form->UpdateChannelStatus1Click();
@@ -146,20 +137,20 @@ TEST_F(BroadcastTest, AsksWhileAStatusRequestIsOutstandingAreDropped) {
 }
 
 TEST_F(BroadcastTest, AnOrdinaryUserWatchingTheBroadcastStopsWithinOnePollWhenItEnds) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInUser(/*keepTimer=*/true);
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(form->StatusTimer->isActive());
     EXPECT_EQ(form->StatusTimer->interval(), 5000);
     ASSERT_NO_FATAL_FAILURE(WatchTheBroadcast());
     EXPECT_EQ(form->windowTitle(), "Kavrien Player (anna) - Meridian Sport (DE) (broadcast)");
-    EXPECT_EQ(PlayingMrl(form), service->Broadcast().Url);
+    EXPECT_EQ(PlayingMrl(form), Service->Broadcast().Url);
 
     harness->NewQueries();
     const int before = LogSize();
-    service->EndBroadcast();
+    Service->EndBroadcast();
     // The timer's own next poll, and nothing more, stops the playback.
-    ASSERT_TRUE(service->WaitForLogSize(before + 1, 15000));
+    ASSERT_TRUE(Service->WaitForLogSize(before + 1, 15000));
     ASSERT_TRUE(harness->WaitForRequests());
     EXPECT_FALSE(form->VlcPlayer->IsPlaying());
     EXPECT_EQ(form->windowTitle(), "Kavrien Player (anna)");
@@ -170,15 +161,15 @@ TEST_F(BroadcastTest, AnOrdinaryUserWatchingTheBroadcastStopsWithinOnePollWhenIt
 }
 
 TEST_F(BroadcastTest, AnOrdinaryUserFollowsASwitchedBroadcastWithoutAClick) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInUser(/*keepTimer=*/true);
     ASSERT_NE(form, nullptr);
     ASSERT_NO_FATAL_FAILURE(WatchTheBroadcast());
-    const QByteArray oldUrl = service->Broadcast().Url;
+    const QByteArray oldUrl = Service->Broadcast().Url;
     ASSERT_EQ(PlayingMrl(form), oldUrl);
 
     harness->NewQueries();
-    const QByteArray newUrl = service->SetBroadcast("13", "de").Url;
+    const QByteArray newUrl = Service->SetBroadcast("13", "de").Url;
     ASSERT_NE(newUrl, oldUrl);
     ASSERT_TRUE(WaitUntil([&] { return PlayingMrl(form) == newUrl; }, 20000))
         << "the new broadcast was not started";
@@ -193,7 +184,7 @@ TEST_F(BroadcastTest, AnOrdinaryUserFollowsASwitchedBroadcastWithoutAClick) {
 }
 
 TEST_F(BroadcastTest, AnAdministratorWatchingTheBroadcastIsNotTakenAlong) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin();
     ASSERT_NE(form, nullptr);
     ASSERT_NO_FATAL_FAILURE(WatchTheBroadcast());
@@ -207,14 +198,14 @@ TEST_F(BroadcastTest, AnAdministratorWatchingTheBroadcastIsNotTakenAlong) {
                form->windowTitle() == caption;
     };
 
-    const QByteArray newUrl = service->SetBroadcast("11", "en").Url;
+    const QByteArray newUrl = Service->SetBroadcast("11", "en").Url;
     ASSERT_NO_FATAL_FAILURE(Tick());
     EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=bdcstatus"});
     EXPECT_EQ(form->BroadcastUrl, newUrl);
     EXPECT_EQ(form->BroadcastStateLbl->text(), "Harbour News (EN)");
     EXPECT_TRUE(untouched());
 
-    service->EndBroadcast();
+    Service->EndBroadcast();
     ASSERT_NO_FATAL_FAILURE(Tick());
     EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=bdcstatus"});
     EXPECT_EQ(form->BroadcastStateLbl->text(), "None");
@@ -234,14 +225,14 @@ TEST_F(BroadcastTest, UpdateChannelStatusSelectsTheBroadcastChannelForAnAdminist
         {false, 0, {"en", "de"}},
     };
     for (const Case& c : cases) {
-        service->Reset();
+        Service->Reset();
         TMainForm* form = c.Admin ? SignInAdmin() : SignInUser();
         ASSERT_NE(form, nullptr);
         // The user picked the first channel; then another administrator broadcasts another.
         QTest::mouseClick(form->ChannelList->viewport(), Qt::LeftButton, {},
                           form->ChannelList->visualItemRect(form->ChannelList->item(0)).center());
         ASSERT_EQ(form->ChannelList->currentRow(), 0);
-        service->SetBroadcast("14", "fr");
+        Service->SetBroadcast("14", "fr");
         form->UpdateChannelStatus1->trigger();
         ASSERT_TRUE(harness->WaitForRequests());
         EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=bdcstatus"}) << c.Admin;
@@ -264,18 +255,18 @@ TEST_F(BroadcastTest, AClickOnNoneStillAsksWithPlay) {
         {"no broadcast", nullptr, "Kavrien Player (anna)"},
     };
     for (const Case& c : cases) {
-        service->Reset();
+        Service->Reset();
         TMainForm* form = SignInUser();
         ASSERT_NE(form, nullptr);
         ASSERT_EQ(form->BroadcastStateLbl->text(), "None") << c.Name;
         if (c.Cid != nullptr)
-            service->SetBroadcast(c.Cid, "en");
+            Service->SetBroadcast(c.Cid, "en");
         QTest::mouseClick(form->BroadcastStateLbl, Qt::LeftButton);
         ASSERT_TRUE(harness->WaitForRequests());
         EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=bdcstatus"}) << c.Name;
         if (c.Cid != nullptr) {
             EXPECT_TRUE(harness->WaitForPlaying()) << c.Name;
-            EXPECT_EQ(PlayingMrl(form), service->Broadcast().Url) << c.Name;
+            EXPECT_EQ(PlayingMrl(form), Service->Broadcast().Url) << c.Name;
             EXPECT_EQ(form->LastCid, c.Cid);
         } else {
             EXPECT_EQ(form->VlcPlayer, nullptr) << c.Name;
@@ -286,12 +277,12 @@ TEST_F(BroadcastTest, AClickOnNoneStillAsksWithPlay) {
 }
 
 TEST_F(BroadcastTest, ABroadcastOfAnUnlistedChannelOnlyUpdatesTheUrl) {
-    service->SetBroadcast("12", "fr");
+    Service->SetBroadcast("12", "fr");
     TMainForm* form = SignInUser();
     ASSERT_NE(form, nullptr);
     ASSERT_EQ(form->BroadcastStateLbl->text(), "Meridian Sport (FR)");
     const QByteArray url = "https://127.0.0.1:1/broadcast/unlisted.ts";
-    service->ScriptReply("bdcstatus", "1;99;en;" + url);
+    Service->ScriptReply("bdcstatus", "1;99;en;" + url);
     ASSERT_NO_FATAL_FAILURE(Tick());
     EXPECT_EQ(form->BroadcastUrl, url);
     EXPECT_EQ(form->BroadcastCid, "12");
@@ -310,7 +301,7 @@ TEST_F(BroadcastTest, AStatusErrorReplyStopsTheTimerShowsTheMessageAndEndsWithOn
             harness->Boxes().OnShow = [form](const TMessageBoxCall&) {
                 std::fprintf(stderr, "TIMER ACTIVE %d\n", form->StatusTimer->isActive());
             };
-            service->ScriptReply("bdcstatus", "ERR");
+            Service->ScriptReply("bdcstatus", "ERR");
             form->StatusTimerTimer();
             WaitUntil([] { return false; }, 15000);
         },
@@ -322,7 +313,7 @@ TEST_F(BroadcastTest, AStatusErrorReplyStopsTheTimerShowsTheMessageAndEndsWithOn
 }
 
 TEST_F(BroadcastTest, StopWhileAnAdministratorWatchesASourceStreamKeepsItPlaying) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin();
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(form->StopBtn->isVisible());
@@ -335,7 +326,7 @@ TEST_F(BroadcastTest, StopWhileAnAdministratorWatchesASourceStreamKeepsItPlaying
     QTest::mouseClick(form->StopBtn, Qt::LeftButton);
     ASSERT_TRUE(harness->WaitForRequests());
     EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=stopbdc"});
-    EXPECT_FALSE(service->Broadcast().Running);
+    EXPECT_FALSE(Service->Broadcast().Running);
     EXPECT_EQ(form->VlcPlayer, player);
     EXPECT_TRUE(player->IsPlaying());
     EXPECT_EQ(form->windowTitle(), "Kavrien Player (admin) - Harbour News");
@@ -348,7 +339,7 @@ TEST_F(BroadcastTest, StopWhileAnAdministratorWatchesASourceStreamKeepsItPlaying
 }
 
 TEST_F(BroadcastTest, StopWhileAnAdministratorWatchesTheBroadcastStopsThePlayback) {
-    service->SetBroadcast("11", "de");
+    Service->SetBroadcast("11", "de");
     TMainForm* form = SignInAdmin();
     ASSERT_NE(form, nullptr);
     ASSERT_NO_FATAL_FAILURE(WatchTheBroadcast());
@@ -373,15 +364,15 @@ TEST_F(BroadcastTest, AFailedStopShowsTheWarningAndChangesNothing) {
         {"a reply code", 0, "ERR", "Error executing command"},
     };
     for (const Case& c : cases) {
-        service->Reset();
-        service->SetBroadcast("12", "de");
+        Service->Reset();
+        Service->SetBroadcast("12", "de");
         TMainForm* form = SignInAdmin();
         ASSERT_NE(form, nullptr);
         const QByteArray url = form->BroadcastUrl;
         if (c.Reply != nullptr)
-            service->ScriptReply("stopbdc", c.Reply);
+            Service->ScriptReply("stopbdc", c.Reply);
         else
-            service->ScriptStatus("stopbdc", c.Status);
+            Service->ScriptStatus("stopbdc", c.Status);
         QTest::mouseClick(form->StopBtn, Qt::LeftButton);
         ASSERT_TRUE(harness->WaitForRequests());
         EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=stopbdc"}) << c.Name;
@@ -397,7 +388,7 @@ TEST_F(BroadcastTest, AFailedStopShowsTheWarningAndChangesNothing) {
         EXPECT_EQ(form->BroadcastLang, "de") << c.Name;
         EXPECT_EQ(form->BroadcastStateLbl->text(), "Meridian Sport (DE)") << c.Name;
         EXPECT_TRUE(form->StopBtn->isVisible()) << c.Name;
-        EXPECT_TRUE(service->Broadcast().Running) << c.Name;
+        EXPECT_TRUE(Service->Broadcast().Running) << c.Name;
         harness->Boxes().Clear();
     }
 }
@@ -439,9 +430,9 @@ TEST_F(BroadcastTest, ChangeCurrentChannelChangesOnlyTheBroadcastAndTheSourceStr
     form->ChangeCurrentChannel1->trigger();
     ASSERT_TRUE(harness->WaitForRequests());
     EXPECT_EQ(harness->NewQueries(), QList<QByteArray>{"cmd=startbdc&cid=12&lang=en"});
-    EXPECT_TRUE(service->Broadcast().Running);
-    EXPECT_EQ(service->Broadcast().Cid, "12");
-    EXPECT_EQ(form->BroadcastUrl, service->Broadcast().Url);
+    EXPECT_TRUE(Service->Broadcast().Running);
+    EXPECT_EQ(Service->Broadcast().Cid, "12");
+    EXPECT_EQ(form->BroadcastUrl, Service->Broadcast().Url);
     EXPECT_EQ(form->BroadcastStateLbl->text(), "Meridian Sport (EN)");
     EXPECT_TRUE(form->StopBtn->isVisible());
     EXPECT_EQ(form->VlcPlayer, player);
@@ -469,14 +460,14 @@ TEST_F(BroadcastTest, ChangeCurrentChannelWithoutASelectedRowLeavesTheNextWatchO
 }
 
 TEST_F(BroadcastTest, AnAdministratorsExitWithStopOnExitStopsTheBroadcastAndWaitsForTheReply) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin(/*stopOnExit=*/true);
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(form->StopBroadcastOnExit);
     ASSERT_NO_FATAL_FAILURE(WatchTheBroadcast());
     form->StatusTimer->start();
     harness->NewQueries();
-    service->ScriptDelay("stopbdc", 1500);
+    Service->ScriptDelay("stopbdc", 1500);
 
     QElapsedTimer clock;
     clock.start();
@@ -488,7 +479,7 @@ TEST_F(BroadcastTest, AnAdministratorsExitWithStopOnExitStopsTheBroadcastAndWait
     EXPECT_GE(elapsed, 1500);
     EXPECT_TRUE(form->BroadcastUrl.isEmpty());
     EXPECT_EQ(form->BroadcastStateLbl->text(), "None");
-    EXPECT_FALSE(service->Broadcast().Running);
+    EXPECT_FALSE(Service->Broadcast().Running);
     EXPECT_FALSE(form->StatusTimer->isActive());
     EXPECT_FALSE(form->VlcPlayer->IsPlaying());
     EXPECT_TRUE(harness->Boxes().Calls().isEmpty());
@@ -507,8 +498,8 @@ TEST_F(BroadcastTest, OnlyAnExitWithStopOnExitSendsTheStop) {
         {"close to the tray with Stop on Exit", true, false},
     };
     for (const Case& c : cases) {
-        service->Reset();
-        service->SetBroadcast("12", "de");
+        Service->Reset();
+        Service->SetBroadcast("12", "de");
         TMainForm* form = SignInAdmin(c.StopOnExit);
         ASSERT_NE(form, nullptr);
         if (c.Exit)
@@ -517,36 +508,36 @@ TEST_F(BroadcastTest, OnlyAnExitWithStopOnExitSendsTheStop) {
             form->Minimizetotray1->trigger();
         ProcessEventsFor(300);
         EXPECT_TRUE(harness->NewQueries().isEmpty()) << c.Name;
-        EXPECT_TRUE(service->Broadcast().Running) << c.Name;
+        EXPECT_TRUE(Service->Broadcast().Running) << c.Name;
         EXPECT_FALSE(form->BroadcastUrl.isEmpty()) << c.Name;
     }
 }
 
 TEST_F(BroadcastTest, AStopThatHangsHoldsTheExitForAboutTenSeconds) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin(/*stopOnExit=*/true);
     ASSERT_NE(form, nullptr);
-    service->ScriptHang("stopbdc");
+    Service->ScriptHang("stopbdc");
 
     QElapsedTimer clock;
     clock.start();
     form->Exit2Click();
     const qint64 elapsed = clock.elapsed();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(service->Hanging(), 1);
+    EXPECT_EQ(Service->Hanging(), 1);
     EXPECT_GE(elapsed, TMainForm::ExitRequestWaitMs - 100);
     EXPECT_LT(elapsed, TMainForm::ExitRequestWaitMs + 5000);
     EXPECT_FALSE(form->BroadcastUrl.isEmpty()) << "no reply came";
 }
 
 TEST_F(BroadcastTest, WhileTheExitWaitsTheWindowTakesNoCommandsAndStartsNothing) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin(/*stopOnExit=*/true);
     ASSERT_NE(form, nullptr);
     // A click on the label before the exit: its status reply comes during the wait.
-    service->ScriptDelay("bdcstatus", 800);
+    Service->ScriptDelay("bdcstatus", 800);
     QTest::mouseClick(form->BroadcastStateLbl, Qt::LeftButton);
-    service->ScriptDelay("stopbdc", 1500);
+    Service->ScriptDelay("stopbdc", 1500);
     bool tried = false;
     QTimer::singleShot(400, form, [&] {
         // A double click on a channel, Resume and a second exit, all while the exit waits.
@@ -571,10 +562,10 @@ TEST_F(BroadcastTest, WhileTheExitWaitsTheWindowTakesNoCommandsAndStartsNothing)
 }
 
 TEST_F(BroadcastTest, AFailedStopOnExitIsReportedAndTheProgramStillEnds) {
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form = SignInAdmin(/*stopOnExit=*/true);
     ASSERT_NE(form, nullptr);
-    service->ScriptStatus("stopbdc", 500);
+    Service->ScriptStatus("stopbdc", 500);
     form->Exit2Click();
     EXPECT_FALSE(form->isVisible());
     ASSERT_EQ(harness->Boxes().Calls().size(), 1);

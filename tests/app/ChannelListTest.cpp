@@ -52,16 +52,10 @@ QColor TextColour(QLabel* label) {
     return label->palette().color(QPalette::WindowText);
 }
 
-class ChannelListTest : public testing::Test {
+class ChannelListTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { Service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete Service;
-        Service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(Service->IsRunning());
-        Service->Reset();
+        TStandInServiceSuite::SetUp();
         TestEnvironment::ClearSettingsStore();
     }
 
@@ -77,11 +71,8 @@ protected:
                    : Harness->SignIn(TStandInService::User, TStandInService::UserPassword, options);
     }
 
-    static TStandInService* Service;
     std::unique_ptr<TMainFormHarness> Harness;
 };
-
-TStandInService* ChannelListTest::Service = nullptr;
 
 TEST_F(ChannelListTest, TheListArrivesOnTheFirstActivationWithTheStartUpBroadcast) {
     Service->SetBroadcast("12", "de");

@@ -28,16 +28,11 @@
 
 namespace {
 
-class OptionsAboutTest : public testing::Test {
+class OptionsAboutTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete service;
-        service = nullptr;
-    }
     void SetUp() override {
-        service->Reset();
-        harness = std::make_unique<TMainFormHarness>(*service);
+        TStandInServiceSuite::SetUp();
+        harness = std::make_unique<TMainFormHarness>(*Service);
     }
     void TearDown() override { harness.reset(); }
 
@@ -60,11 +55,8 @@ protected:
         return store.allKeys();
     }
 
-    static TStandInService* service;
     std::unique_ptr<TMainFormHarness> harness;
 };
-
-TStandInService* OptionsAboutTest::service = nullptr;
 
 TEST_F(OptionsAboutTest, AnOrdinaryUserSeesTheShrunkDialogAndWritesOnlyHisValues) {
     TMainForm* form = harness->SignIn(TStandInService::User, TStandInService::UserPassword);

@@ -15,7 +15,9 @@ namespace {
 
 using P = TProgramUnderTest;
 
-QString ClientPath() { return TestEnvironment::BuildDir() + "/app/kavrien-player"; }
+QString ClientPath() {
+    return TestEnvironment::BuildDir() + "/app/kavrien-player";
+}
 
 QByteArray ReadProcFile(qint64 pid, const char* name) {
     QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
@@ -94,12 +96,15 @@ TEST_F(ProgramSignInTest, LogoutStartsOneFreshCopyWithTheStoredUserAndAnEmptyPas
     strays.append(pid);
     EXPECT_NE(pid, client.Pid());
     ProcessEventsFor(1000);
-    EXPECT_EQ(P::XDoTool({"search", "--onlyvisible", "--name", "^Kavrien Login"}).trimmed().split('\n').size(), 1)
+    EXPECT_EQ(P::XDoTool({"search", "--onlyvisible", "--name", "^Kavrien Login"})
+                  .trimmed()
+                  .split('\n')
+                  .size(),
+              1)
         << "exactly one copy";
     EXPECT_EQ(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)),
               QFileInfo(ClientPath()).canonicalFilePath());
-    EXPECT_EQ(ReadProcFile(pid, "cmdline").split('\0').count(QByteArray()), 1)
-        << "no arguments";
+    EXPECT_EQ(ReadProcFile(pid, "cmdline").split('\0').count(QByteArray()), 1) << "no arguments";
     EXPECT_FALSE(ReadProcFile(pid, "cmdline").contains(TStandInService::UserPassword));
     EXPECT_FALSE(ReadProcFile(pid, "environ").contains(TStandInService::UserPassword));
     QFile store(TestEnvironment::ConfigHome() + "/Tessaliq/Kavrien.conf");

@@ -26,19 +26,13 @@ using testing::AllOf;
 using testing::HasSubstr;
 using testing::Not;
 
-class SignInTest : public testing::Test {
+class SignInTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete service;
-        service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(service->IsRunning());
-        service->Reset();
+        TStandInServiceSuite::SetUp();
         TestEnvironment::ClearSettingsStore();
-        qputenv("KAVRIEN_API_URL", service->ApiBaseUrl());
-        qputenv("KAVRIEN_CA_FILE", service->CaFile().toLocal8Bit());
+        qputenv("KAVRIEN_API_URL", Service->ApiBaseUrl());
+        qputenv("KAVRIEN_CA_FILE", Service->CaFile().toLocal8Bit());
         SetApplicationTitle(TMainForm::DesignCaption);
         // Made after the store is cleared: it reads the stored user name.
         dialog = std::make_unique<TLoginDlg>();
@@ -47,12 +41,9 @@ protected:
     // Creates the window, which signs in with the script's answers; it is not shown.
     std::unique_ptr<TMainForm> SignIn() { return std::make_unique<TMainForm>(dialog.get()); }
 
-    static TStandInService* service;
     std::unique_ptr<TLoginDlg> dialog;
     MessageBoxRecorder boxes;
 };
-
-TStandInService* SignInTest::service = nullptr;
 
 QList<QByteArray> Queries(const QList<TStandInService::TLoggedRequest>& log) {
     QList<QByteArray> queries;
@@ -93,7 +84,7 @@ TEST_F(SignInTest, AnOrdinaryUserSignsInAndGetsTheCaptionAndHints) {
     EXPECT_FALSE(form->isVisible()) << "the window shows only when the loop runs";
 
     // The three synchronous requests, in order, each with the user's credentials.
-    const auto log = service->Log();
+    const auto log = Service->Log();
     EXPECT_EQ(Queries(log), (QList<QByteArray>{"cmd=test", "cmd=getperms", "cmd=bdcstatus"}));
     for (const auto& request : log) {
         EXPECT_EQ(request.User, "anna");
@@ -139,7 +130,7 @@ TEST_F(SignInTest, AWrongPasswordPromptsAgainWithTheEntriesKept) {
     EXPECT_EQ(boxes.Calls()[0].Owner, nullptr);
     EXPECT_EQ(form->windowTitle(), "Kavrien Player (anna)");
     // The rejected attempt and the accepted one both asked cmd=test.
-    EXPECT_EQ(Queries(service->Log()).count("cmd=test"), 2);
+    EXPECT_EQ(Queries(Service->Log()).count("cmd=test"), 2);
 }
 
 TEST_F(SignInTest, CancellingASecondPromptEndsWithOne) {
@@ -169,9 +160,9 @@ TEST_P(SignInFatalReplyTest, EndsWithTheServerErrorMessage) {
     EXPECT_EXIT(
         {
             if (c.Reply != nullptr)
-                service->ScriptReply(c.Command, c.Reply);
+                Service->ScriptReply(c.Command, c.Reply);
             else
-                service->ScriptStatus(c.Command, c.Status);
+                Service->ScriptStatus(c.Command, c.Status);
             TLoginScript script(dialog.get());
             script.Login(TStandInService::User, TStandInService::UserPassword);
             SignIn();
@@ -194,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SignInTest, ATransportFailureOfTheTestShowsTheFatalMessageOwnedByTheWindow) {
     EXPECT_EXIT(
         {
-            service->ScriptStatus("test", 500);
+            Service->ScriptStatus("test", 500);
             TLoginScript script(dialog.get());
             script.Login(TStandInService::User, TStandInService::UserPassword);
             SignIn();
@@ -235,12 +226,12 @@ TEST_F(SignInTest, PermissionsDecideTheAdministrator) {
     const struct {
         const char* Reply;
         bool Admin;
-    } cases[] = {{nullptr, true}, {"admin", true}, {"viewer", false}, {"Admin", false},
-                 {"admin\n", false}};
+    } cases[] = {
+        {nullptr, true}, {"admin", true}, {"viewer", false}, {"Admin", false}, {"admin\n", false}};
     for (const auto& c : cases) {
-        service->Reset();
+        Service->Reset();
         if (c.Reply != nullptr)
-            service->ScriptReply("getperms", c.Reply);
+            Service->ScriptReply("getperms", c.Reply);
         TLoginScript script(dialog.get());
         script.Login(TStandInService::AdminUser, TStandInService::AdminPassword);
         auto form = SignIn();
@@ -265,8 +256,8 @@ TEST_F(SignInTest, TheStartUpStatusFillsTheBroadcastOnlyWithFourItems) {
         {"none", "", "", ""},
     };
     for (const auto& c : cases) {
-        service->Reset();
-        service->ScriptReply("bdcstatus", c.Reply);
+        Service->Reset();
+        Service->ScriptReply("bdcstatus", c.Reply);
         TLoginScript script(dialog.get());
         script.Login(TStandInService::User, TStandInService::UserPassword);
         auto form = SignIn();
@@ -281,10 +272,10 @@ TEST_F(SignInTest, TheCredentialsGoWithEveryLaterRequestAndThePasswordIsNotStore
     TLoginScript script(dialog.get());
     script.Login(TStandInService::User, TStandInService::UserPassword);
     auto form = SignIn();
-    service->ClearLog();
+    Service->ClearLog();
     form->SendRequest("cmd=listnew", WM_REQ_LIST);
     ASSERT_TRUE(form->Requests->WaitForRequestsInFlight(10000));
-    const auto log = service->Log();
+    const auto log = Service->Log();
     ASSERT_EQ(log.size(), 1);
     EXPECT_EQ(log[0].User, "anna");
     EXPECT_EQ(log[0].Auth, "ok");

@@ -37,17 +37,11 @@ void ClickAt(const QPoint& at, int button, int repeat = 1) {
                 QString::number(repeat), "--delay", "60", QString::number(button)});
 }
 
-class TrayTest : public testing::Test {
+class TrayTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete service;
-        service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(service->IsRunning());
-        service->Reset();
-        harness = std::make_unique<TMainFormHarness>(*service);
+        TStandInServiceSuite::SetUp();
+        harness = std::make_unique<TMainFormHarness>(*Service);
     }
     void TearDown() override { harness.reset(); }
 
@@ -104,12 +98,9 @@ protected:
         ClickAt(form->TrayMenu->mapToGlobal(place.center()), 1);
     }
 
-    static TStandInService* service;
     std::unique_ptr<TMainFormHarness> harness;
     TTrayHost host;
 };
-
-TStandInService* TrayTest::service = nullptr;
 
 TEST_F(TrayTest, ClosingWhilePlayingHidesToTheTrayAndTheIconBringsTheWindowBack) {
     ASSERT_NO_FATAL_FAILURE(host.Start());
@@ -174,11 +165,11 @@ TEST_F(TrayTest, AStreamStillOpeningWhenTheWindowClosesIsStoppedToo) {
 
 TEST_F(TrayTest, AClickOnTheBroadcastJustBeforeTheCloseStartsNothingInTheTray) {
     ASSERT_NO_FATAL_FAILURE(host.Start());
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TestEnvironment::ClearSettingsStore();
     TMainForm* form = harness->SignIn(TStandInService::User, TStandInService::UserPassword);
     ASSERT_NE(form, nullptr);
-    service->ScriptDelay("bdcstatus", 1000);
+    Service->ScriptDelay("bdcstatus", 1000);
     form->BroadcastStateLblClick();
     EXPECT_FALSE(form->close());
     ASSERT_TRUE(harness->WaitForRequests());
@@ -193,7 +184,7 @@ TEST_F(TrayTest, AStartReplyThatArrivesAfterTheCloseStartsNothingInTheTray) {
     TestEnvironment::ClearSettingsStore();
     TMainForm* form = harness->SignIn(TStandInService::User, TStandInService::UserPassword);
     ASSERT_NE(form, nullptr);
-    service->ScriptDelay("link", 1000);
+    Service->ScriptDelay("link", 1000);
     form->ChannelList->setCurrentRow(1);
     form->ChannelListDblClick(); // the double click, then the close before the reply
     EXPECT_FALSE(form->close());
@@ -206,7 +197,7 @@ TEST_F(TrayTest, AStartReplyThatArrivesAfterTheCloseStartsNothingInTheTray) {
 
 TEST_F(TrayTest, ExitFromTheTrayMenuEndsFromTheTrayAndTakesTheIconAlong) {
     ASSERT_NO_FATAL_FAILURE(host.Start());
-    service->SetBroadcast("12", "de");
+    Service->SetBroadcast("12", "de");
     TMainForm* form =
         SignInAndWatch(TStandInService::AdminUser, TStandInService::AdminPassword, true);
     ASSERT_NE(form, nullptr);
@@ -226,10 +217,10 @@ TEST_F(TrayTest, ExitFromTheTrayMenuEndsFromTheTrayAndTakesTheIconAlong) {
 TEST_F(TrayTest, TheTooltipIsTheSignInCaptionCutTo127Characters) {
     // The stand-in knows no such user; its scripted replies sign the long name in.
     const QByteArray name(120, 'k');
-    service->ScriptReply("test", "OK");
-    service->ScriptReply("getperms", "user");
-    service->ScriptReply("bdcstatus", "0;");
-    service->ScriptReply("listnew", TStandInService::DemoChannelListReply());
+    Service->ScriptReply("test", "OK");
+    Service->ScriptReply("getperms", "user");
+    Service->ScriptReply("bdcstatus", "0;");
+    Service->ScriptReply("listnew", TStandInService::DemoChannelListReply());
     TestEnvironment::ClearSettingsStore();
     TMainForm* form = harness->SignIn(name.constData(), "any");
     ASSERT_NE(form, nullptr);

@@ -97,16 +97,10 @@ bool WaitForTrack(TVlcPlayer* player, int position) {
         30000);
 }
 
-class WatchTest : public testing::Test {
+class WatchTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { Service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete Service;
-        Service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(Service->IsRunning());
-        Service->Reset();
+        TStandInServiceSuite::SetUp();
         TestEnvironment::ClearSettingsStore();
     }
 
@@ -130,11 +124,8 @@ protected:
         ASSERT_TRUE(Harness->WaitForRequests());
     }
 
-    static TStandInService* Service;
     std::unique_ptr<TMainFormHarness> Harness;
 };
-
-TStandInService* WatchTest::Service = nullptr;
 
 // -- Which stream a double click asks for, and how it plays
 

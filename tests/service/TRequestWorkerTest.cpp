@@ -82,16 +82,10 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-class TRequestWorkerTest : public testing::Test {
+class TRequestWorkerTest : public TStandInServiceSuite {
 protected:
-    static void SetUpTestSuite() { Service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete Service;
-        Service = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(Service->IsRunning());
-        Service->Reset();
+        TStandInServiceSuite::SetUp();
         qputenv("KAVRIEN_CA_FILE", Service->CaFile().toLocal8Bit());
     }
     void TearDown() override { qunsetenv("KAVRIEN_CA_FILE"); }
@@ -105,11 +99,8 @@ protected:
         return worker;
     }
 
-    static TStandInService* Service;
     TReceiver Receiver;
 };
-
-TStandInService* TRequestWorkerTest::Service = nullptr;
 
 TEST_F(TRequestWorkerTest, ASynchronousRequestFillsTheSlotAndSendsNoMessage) {
     auto worker = MakeWorker();

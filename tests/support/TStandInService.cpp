@@ -433,3 +433,17 @@ void TStandInService::Reset() {
     EndBroadcast();
     ClearLog();
 }
+
+TStandInService* TStandInServiceSuite::Service = nullptr;
+
+void TStandInServiceSuite::SetUpTestSuite() { Service = new TStandInService; }
+
+void TStandInServiceSuite::TearDownTestSuite() {
+    delete Service;
+    Service = nullptr;
+}
+
+void TStandInServiceSuite::SetUp() {
+    ASSERT_TRUE(Service->IsRunning());
+    Service->Reset();
+}

@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QProcessEnvironment>
 #include <QString>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
@@ -136,4 +137,15 @@ public:
 private:
     struct TProcess;
     std::unique_ptr<TProcess> Process;
+};
+
+// A fixture whose tests share one service: started once for the suite, reset (script, log,
+// broadcast) before each test. A fixture that overrides SetUp calls this one's first.
+class TStandInServiceSuite : public testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+
+    static TStandInService* Service;
 };

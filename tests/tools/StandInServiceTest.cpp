@@ -35,21 +35,7 @@ TReply Get(TStandInService& service, const std::string& query, const char* user 
     return {result->status, result->body, result->reason};
 }
 
-class StandInServiceTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { Service = new TStandInService; }
-    static void TearDownTestSuite() {
-        delete Service;
-        Service = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(Service->IsRunning());
-        Service->Reset();
-    }
-    static TStandInService* Service;
-};
-
-TStandInService* StandInServiceTest::Service = nullptr;
+class StandInServiceTest : public TStandInServiceSuite {};
 
 TEST_F(StandInServiceTest, AnswersTheCommandsByUserAndCredentials) {
     const char* admin = TStandInService::AdminUser;
