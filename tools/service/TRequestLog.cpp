@@ -11,7 +11,8 @@ namespace {
 std::string JsonPairs(const TQueryItems& items) {
     std::string out = "[";
     for (std::size_t k = 0; k < items.size(); ++k) {
-        out += k == 0 ? "" : ",";
+        if (k > 0)
+            out += ',';
         out += "[" + JsonString(items[k].first) + "," + JsonString(items[k].second) + "]";
     }
     return out + "]";
