@@ -2,6 +2,7 @@
 
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/WaitUntil.h"
+#include "tools/service/TServiceProcess.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -26,9 +27,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int StartTimeoutMs = 20000;
-constexpr int StopTimeoutMs = 10000;
 
 QString ServiceProgram() {
     return TestEnvironment::BuildDir() + QStringLiteral("/tools/service/kavrien-service");
@@ -59,7 +57,7 @@ TStandInService::TBroadcastState ParseBroadcast(const QByteArray& json) {
 } // namespace
 
 struct TStandInService::TProcess {
-    pid_t Pid = -1;
+    TServiceProcess Service;
     QTemporaryDir Folder{QDir::tempPath() + QStringLiteral("/kavrien-service-XXXXXX")};
     QByteArray ApiUrl;
     QString CaFile;
@@ -75,12 +73,6 @@ struct TStandInService::TProcess {
 };
 
 bool TStandInService::TProcess::Start() {
-    const QString program = ServiceProgram();
-    if (!QFile::exists(program)) {
-        ADD_FAILURE() << "The stand-in service is not built: " << program.toStdString()
-                      << " (build the target kavrien-service)";
-        return false;
-    }
     if (!QFile::exists(DemoContent() + QStringLiteral("/11.ts")))
         ADD_FAILURE() << "The demo content is missing in " << DemoContent().toStdString()
                       << " (build the target kavrien_demo_content); streams will fail";
@@ -88,102 +80,29 @@ bool TStandInService::TProcess::Start() {
         ADD_FAILURE() << "No temporary folder for the stand-in service";
         return false;
     }
-    const std::vector<std::string> args = {program.toStdString(),
-                                           "--data",
-                                           DemoData().toStdString(),
-                                           "--tls-dir",
-                                           (Folder.path() + QStringLiteral("/tls")).toStdString(),
-                                           "--content",
-                                           DemoContent().toStdString()};
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    if (!Service.Start(ServiceProgram(), DemoData(), DemoContent(),
+                       Folder.path() + QStringLiteral("/tls"))) {
+        ADD_FAILURE() << Service.Error().toStdString();
         return false;
     }
-    const pid_t parent = getpid();
-    Pid = fork();
-    if (Pid == 0) {
-        // Dies with the test, however the test ends.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(127);
-        dup2(fds[1], 1);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    if (Pid < 0) {
-        close(fds[0]);
-        ADD_FAILURE() << "fork: " << std::strerror(errno);
-        return false;
-    }
-
-    // The service prints one line once it listens.
-    std::string line;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(StartTimeoutMs);
-    while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        pollfd p{fds[0], POLLIN, 0};
-        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0)
-            break;
-        char buffer[512];
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        line.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(api=(https://127\.0\.0\.1:(\d+)/admin/api\.php\?) control=http://127\.0\.0\.1:(\d+) )"
-        R"(stream=http://127\.0\.0\.1:(\d+) ca=(\S+))"));
-    const QRegularExpressionMatch match = pattern.match(QString::fromStdString(line));
-    if (!match.hasMatch()) {
-        ADD_FAILURE() << "The stand-in service did not start (its messages are above); it said: "
-                      << line;
-        Stop();
-        return false;
-    }
-    ApiUrl = match.captured(1).toLatin1();
-    ApiPort = match.captured(2).toInt();
-    ControlPort = match.captured(3).toInt();
-    StreamPort = match.captured(4).toInt();
-    CaFile = match.captured(5);
+    const TServiceProcess::TEndpoints& at = Service.Endpoints();
+    ApiUrl = at.ApiBaseUrl;
+    ApiPort = at.ApiPort;
+    ControlPort = at.ControlPort;
+    StreamPort = at.StreamPort;
+    CaFile = at.CaFile;
     return true;
 }
 
 void TStandInService::TProcess::Stop() {
-    if (Pid <= 0)
-        return;
-    kill(Pid, SIGTERM);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(StopTimeoutMs);
-    int status = 0;
-    pid_t done = 0;
-    while ((done = waitpid(Pid, &status, WNOHANG)) == 0 &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (done == 0) {
-        ADD_FAILURE() << "The stand-in service did not stop within " << StopTimeoutMs << " ms";
-        kill(Pid, SIGKILL);
-        waitpid(Pid, &status, 0);
-    } else if (done == Pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
-        ADD_FAILURE() << "The stand-in service ended with status " << status;
-    }
-    Pid = -1;
+    if (!Service.Stop())
+        ADD_FAILURE() << Service.Error().toStdString();
 }
 
 std::optional<QByteArray> TStandInService::TProcess::Call(const char* method,
                                                           const std::string& path,
                                                           const httplib::Params& params) {
-    if (Pid <= 0) {
+    if (!Service.IsRunning()) {
         ADD_FAILURE() << "The stand-in service is not running (" << method << " " << path << ")";
         return std::nullopt;
     }
@@ -232,8 +151,7 @@ QByteArray TStandInService::DemoChannelListReply() {
 }
 
 TStandInService::TStandInService() : Process(std::make_unique<TProcess>()) {
-    if (!Process->Start())
-        Process->Pid = -1;
+    Process->Start();
 }
 
 TStandInService::~TStandInService() {
@@ -241,7 +159,7 @@ TStandInService::~TStandInService() {
 }
 
 bool TStandInService::IsRunning() const {
-    return Process->Pid > 0;
+    return Process->Service.IsRunning();
 }
 QByteArray TStandInService::ApiBaseUrl() const {
     return Process->ApiUrl;
@@ -436,7 +354,9 @@ void TStandInService::Reset() {
 
 TStandInService* TStandInServiceSuite::Service = nullptr;
 
-void TStandInServiceSuite::SetUpTestSuite() { Service = new TStandInService; }
+void TStandInServiceSuite::SetUpTestSuite() {
+    Service = new TStandInService;
+}
 
 void TStandInServiceSuite::TearDownTestSuite() {
     delete Service;

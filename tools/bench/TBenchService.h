@@ -5,7 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <sys/types.h>
+#include "tools/service/TServiceProcess.h"
 
 // The project's stand-in service (kavrien-service) with the demo data and the demo content,
 // on free ports of 127.0.0.1 and with a fresh test CA; stopped by the destructor, and dies
@@ -13,7 +13,6 @@
 class TBenchService {
 public:
     TBenchService() = default;
-    ~TBenchService();
     TBenchService(const TBenchService&) = delete;
     TBenchService& operator=(const TBenchService&) = delete;
 
@@ -29,9 +28,7 @@ public:
     QByteArray StreamUrl(const QByteArray& cid) const;
 
 private:
-    void Stop();
-
-    pid_t pid = -1;
+    TServiceProcess service;
     QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/kavrien-zap-bench-XXXXXX")};
     QByteArray apiUrl;
     QByteArray streamBase;
