@@ -22,13 +22,7 @@ TEST(ProgramDialogsTest, OptionsAndAboutAreUsedWithTheKeyboardAndMouse) {
     TStandInService service;
     P client(TestEnvironment::BuildDir() + "/app/kavrien-player", service.ClientEnvironment());
     ASSERT_TRUE(client.Start());
-    const unsigned long login = P::FindWindow("^Kavrien Login", 30000, client.Pid());
-    ASSERT_NE(login, 0u);
-    P::Type(login, "anna");
-    P::Key(login, "Tab");
-    P::Type(login, TStandInService::UserPassword);
-    P::Key(login, "Return");
-    const unsigned long main = P::FindWindow("^Kavrien Player \\(anna\\)$", 30000, client.Pid());
+    const unsigned long main = client.SignIn(TStandInService::User, TStandInService::UserPassword);
     ASSERT_NE(main, 0u) << client.Output().constData();
 
     // "&Options" > "&Options...": the focus starts in the language field.

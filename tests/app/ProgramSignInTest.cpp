@@ -75,14 +75,8 @@ TEST_F(ProgramSignInTest, SignInWithAWrongPasswordFirstThenExitFromTheMenu) {
 TEST_F(ProgramSignInTest, LogoutStartsOneFreshCopyWithTheStoredUserAndAnEmptyPassword) {
     P client(ClientPath(), service.ClientEnvironment());
     ASSERT_TRUE(client.Start());
-    const unsigned long login = P::FindWindow("^Kavrien Login", 30000, client.Pid());
-    ASSERT_NE(login, 0u);
-    P::Type(login, "anna");
-    P::Key(login, "Tab");
-    P::Type(login, TStandInService::UserPassword);
-    P::Key(login, "Return");
-    const unsigned long main = P::FindWindow("^Kavrien Player \\(anna\\)$", 30000, client.Pid());
-    ASSERT_NE(main, 0u);
+    const unsigned long main = client.SignIn(TStandInService::User, TStandInService::UserPassword);
+    ASSERT_NE(main, 0u) << client.Output().constData();
 
     P::Key(main, "alt+u");
     P::Key(main, "l");

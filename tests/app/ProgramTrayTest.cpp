@@ -154,15 +154,8 @@ protected:
 
     // Signs in with real key presses; the main window.
     unsigned long SignIn(P& client, const char* user, const char* password) {
-        const unsigned long login = P::FindWindow("^Kavrien Login", 30000, client.Pid());
-        EXPECT_NE(login, 0u) << client.Output().constData();
-        if (login == 0)
-            return 0;
-        P::Type(login, QString::fromLatin1(user));
-        P::Key(login, "Tab");
-        P::Type(login, QString::fromLatin1(password));
-        P::Key(login, "Return");
-        const unsigned long main = MainWindow(client.Pid(), 30000);
+        const unsigned long main =
+            client.SignIn(QString::fromLatin1(user), QString::fromLatin1(password));
         EXPECT_NE(main, 0u) << client.Output().constData();
         // Without a window manager nothing activates the new window; its first activation
         // asks for the channel list.

@@ -57,13 +57,7 @@ TEST(ProgramWatchTest, WatchChangeLanguageFullScreenAndStopWithRealInput) {
     TestEnvironment::ClearSettingsStore();
     P client(ClientPath(), service.ClientEnvironment());
     ASSERT_TRUE(client.Start());
-    const unsigned long login = P::FindWindow("^Kavrien Login", 30000, client.Pid());
-    ASSERT_NE(login, 0u) << client.Output().constData();
-    P::Type(login, TStandInService::User);
-    P::Key(login, "Tab");
-    P::Type(login, TStandInService::UserPassword);
-    P::Key(login, "Return");
-    const unsigned long main = P::FindWindow("^Kavrien Player \\(anna\\)$", 30000, client.Pid());
+    const unsigned long main = client.SignIn(TStandInService::User, TStandInService::UserPassword);
     ASSERT_NE(main, 0u) << client.Output().constData();
     // There is no window manager to activate the new window: the user's focus does, and the
     // first activation asks for the channel list.

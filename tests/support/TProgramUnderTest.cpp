@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRect>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cstdio>
@@ -53,7 +54,8 @@ QByteArray TProgramUnderTest::XDoTool(const QStringList& arguments, int* exitCod
     QProcess tool;
     tool.start(QStringLiteral("xdotool"), arguments);
     if (!tool.waitForStarted(5000)) {
-        std::fprintf(stderr, "This test needs xdotool (package xdotool), which could not be run.\n");
+        std::fprintf(stderr,
+                     "This test needs xdotool (package xdotool), which could not be run.\n");
         if (exitCode != nullptr)
             *exitCode = -1;
         return QByteArray();
@@ -64,6 +66,18 @@ QByteArray TProgramUnderTest::XDoTool(const QStringList& arguments, int* exitCod
     return tool.readAllStandardOutput();
 }
 
+unsigned long TProgramUnderTest::SignIn(const QString& user, const QString& password) {
+    const unsigned long login = FindWindow("^Kavrien Login", 30000, Pid());
+    if (login == 0)
+        return 0;
+    Type(login, user);
+    Key(login, "Tab");
+    Type(login, password);
+    Key(login, "Return");
+    return FindWindow("^Kavrien Player \\(" + QRegularExpression::escape(user) + "\\)$", 30000,
+                      Pid());
+}
+
 unsigned long TProgramUnderTest::FindWindow(const QString& nameRegex, int timeoutMs, qint64 pid) {
     unsigned long found = 0;
     WaitUntil(
@@ -71,7 +85,8 @@ unsigned long TProgramUnderTest::FindWindow(const QString& nameRegex, int timeou
             QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
             // Conditions are alternatives unless "--all" says that each must hold.
             if (pid > 0)
-                arguments << QStringLiteral("--all") << QStringLiteral("--pid") << QString::number(pid);
+                arguments << QStringLiteral("--all") << QStringLiteral("--pid")
+                          << QString::number(pid);
             arguments << QStringLiteral("--name") << nameRegex;
             const QList<QByteArray> ids = XDoTool(arguments).split('\n');
             for (const QByteArray& id : ids) {
@@ -103,15 +118,16 @@ QString TProgramUnderTest::WindowName(unsigned long window) {
 }
 
 qint64 TProgramUnderTest::WindowPid(unsigned long window) {
-    return XDoTool({QStringLiteral("getwindowpid"), QString::number(window)}).trimmed().toLongLong();
+    return XDoTool({QStringLiteral("getwindowpid"), QString::number(window)})
+        .trimmed()
+        .toLongLong();
 }
 
 QRect TProgramUnderTest::WindowGeometry(unsigned long window) {
     // "--shell" prints X=, Y=, WIDTH=, HEIGHT= lines.
-    const QList<QByteArray> lines =
-        XDoTool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-                 QString::number(window)})
-            .split('\n');
+    const QList<QByteArray> lines = XDoTool({QStringLiteral("getwindowgeometry"),
+                                             QStringLiteral("--shell"), QString::number(window)})
+                                        .split('\n');
     int x = 0, y = 0, w = 0, h = 0;
     for (const QByteArray& line : lines) {
         const int eq = line.indexOf('=');
@@ -133,8 +149,8 @@ QRect TProgramUnderTest::WindowGeometry(unsigned long window) {
 
 bool TProgramUnderTest::IsWindowVisible(unsigned long window) {
     const QList<QByteArray> ids =
-        XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                 QStringLiteral(".*")})
+        XDoTool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), QStringLiteral(".*")})
             .split('\n');
     for (const QByteArray& id : ids) {
         if (id.trimmed().toULong() == window)
@@ -182,9 +198,13 @@ QImage ImportPng(const QString& window) {
 }
 } // namespace
 
-QImage TProgramUnderTest::Grab(unsigned long window) { return ImportPng(QString::number(window)); }
+QImage TProgramUnderTest::Grab(unsigned long window) {
+    return ImportPng(QString::number(window));
+}
 
-QImage TProgramUnderTest::GrabScreen() { return ImportPng(QStringLiteral("root")); }
+QImage TProgramUnderTest::GrabScreen() {
+    return ImportPng(QStringLiteral("root"));
+}
 
 int CountColourfulPixels(const QImage& image, const QRect& region) {
     const QRect area = region.isNull() ? image.rect() : region.intersected(image.rect());
@@ -192,8 +212,8 @@ int CountColourfulPixels(const QImage& image, const QRect& region) {
     for (int y = area.top(); y <= area.bottom(); y += 2) {
         for (int x = area.left(); x <= area.right(); x += 2) {
             const QColor c = image.pixelColor(x, y);
-            const int spread = std::max({c.red(), c.green(), c.blue()}) -
-                               std::min({c.red(), c.green(), c.blue()});
+            const int spread =
+                std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()});
             if (spread > 40 || c.value() > 60)
                 ++count;
         }

@@ -26,6 +26,9 @@ public:
     // a file, not a pipe: a copy started by the program outlives it and must not lose its
     // standard streams when this side stops reading.
     QByteArray Output();
+    // Signs in through the login dialog with real key presses: the main window that then
+    // opens ("Kavrien Player (user)"), or 0 when either window did not come.
+    unsigned long SignIn(const QString& user, const QString& password);
 
     // -- X windows of any program on the display (ids as xdotool gives them)
     // The first visible window whose name matches the regular expression, or 0.
