@@ -142,7 +142,9 @@ void TMainForm::Exit1Click() {
     close();
 }
 
-void TMainForm::Exit3Click() { Exit2Click(); }
+void TMainForm::Exit3Click() {
+    Exit2Click();
+}
 
 void TMainForm::Logout1Click() {
     LoggingOut = true;
@@ -150,8 +152,14 @@ void TMainForm::Logout1Click() {
     close();
 }
 
-void TMainForm::Logout2Click() { Logout1Click(); }
+void TMainForm::Logout2Click() {
+    Logout1Click();
+}
 
-void TMainForm::Logout3Click() { Logout1Click(); }
+void TMainForm::Logout3Click() {
+    Logout1Click();
+}
 
-void TMainForm::Minimizetotray1Click() { close(); }
+void TMainForm::Minimizetotray1Click() {
+    close();
+}

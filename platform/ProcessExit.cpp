@@ -7,7 +7,9 @@ namespace {
 std::atomic<TProcessExitHandler> exitHandler{nullptr};
 }
 
-void SetProcessExitHandler(TProcessExitHandler handler) { exitHandler = handler; }
+void SetProcessExitHandler(TProcessExitHandler handler) {
+    exitHandler = handler;
+}
 
 void EndProcessNow(int exitCode) {
     if (TProcessExitHandler handler = exitHandler.load())

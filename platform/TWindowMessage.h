@@ -27,6 +27,5 @@ public:
                               std::intptr_t lParam = 0);
 
     // Queues the message for the target's thread and returns at once. Safe from any thread.
-    static void Post(QObject* target, int msg, std::intptr_t wParam = 0,
-                     std::intptr_t lParam = 0);
+    static void Post(QObject* target, int msg, std::intptr_t wParam = 0, std::intptr_t lParam = 0);
 };

@@ -373,7 +373,8 @@ void TVlcPlayer::SetAudioVolume(int volume) {
 void TVlcPlayer::VolumeTimerTimer() {
     // While a stream starts, the library's audio output reports its own start volume and
     // drops what was set before; the volume asked for is set again until the output runs.
-    if (!PlayStarted.isValid() || PlayStarted.elapsed() > VolumeSettleMs || PlayerHandle == nullptr) {
+    if (!PlayStarted.isValid() || PlayStarted.elapsed() > VolumeSettleMs ||
+        PlayerHandle == nullptr) {
         VolumeTimer->stop();
         return;
     }

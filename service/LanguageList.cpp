@@ -6,7 +6,9 @@ constexpr char kDelimiter = ',';
 constexpr char kQuote = '"';
 
 // Characters 1 to 32 separate items; the text ends at its end or at a zero byte.
-bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
+bool IsBlank(unsigned char c) {
+    return c >= 1 && c <= 32;
+}
 
 } // namespace
 

@@ -98,23 +98,45 @@ bool WriteIntSetting(const QString& name, int value) {
     return WriteSetting(name, QString::number(value));
 }
 
-QString ReadDefLang() { return ReadSetting(QStringLiteral("DefLang")); }
-bool WriteDefLang(const QString& value) { return WriteSetting(QStringLiteral("DefLang"), value); }
-bool ReadCloseOnExit() { return ReadBoolSetting(QStringLiteral("CloseOnExit"), false); }
-bool WriteCloseOnExit(bool value) { return WriteBoolSetting(QStringLiteral("CloseOnExit"), value); }
-bool ReadUseMpeg2() { return ReadBoolSetting(QStringLiteral("UseMpeg2"), true); }
-bool WriteUseMpeg2(bool value) { return WriteBoolSetting(QStringLiteral("UseMpeg2"), value); }
-QString ReadLastUser() { return ReadSetting(QStringLiteral("LastUser")); }
-bool WriteLastUser(const QString& value) { return WriteSetting(QStringLiteral("LastUser"), value); }
-bool ReadInitFullScreen() { return ReadBoolSetting(QStringLiteral("InitFullScreen"), false); }
+QString ReadDefLang() {
+    return ReadSetting(QStringLiteral("DefLang"));
+}
+bool WriteDefLang(const QString& value) {
+    return WriteSetting(QStringLiteral("DefLang"), value);
+}
+bool ReadCloseOnExit() {
+    return ReadBoolSetting(QStringLiteral("CloseOnExit"), false);
+}
+bool WriteCloseOnExit(bool value) {
+    return WriteBoolSetting(QStringLiteral("CloseOnExit"), value);
+}
+bool ReadUseMpeg2() {
+    return ReadBoolSetting(QStringLiteral("UseMpeg2"), true);
+}
+bool WriteUseMpeg2(bool value) {
+    return WriteBoolSetting(QStringLiteral("UseMpeg2"), value);
+}
+QString ReadLastUser() {
+    return ReadSetting(QStringLiteral("LastUser"));
+}
+bool WriteLastUser(const QString& value) {
+    return WriteSetting(QStringLiteral("LastUser"), value);
+}
+bool ReadInitFullScreen() {
+    return ReadBoolSetting(QStringLiteral("InitFullScreen"), false);
+}
 bool WriteInitFullScreen(bool value) {
     return WriteBoolSetting(QStringLiteral("InitFullScreen"), value);
 }
-QString ReadAspectRatio() { return ReadSetting(QStringLiteral("AspectRatio")); }
+QString ReadAspectRatio() {
+    return ReadSetting(QStringLiteral("AspectRatio"));
+}
 bool WriteAspectRatio(const QString& value) {
     return WriteSetting(QStringLiteral("AspectRatio"), value);
 }
-bool ReadStatusPanelState() { return ReadBoolSetting(QStringLiteral("StatusPanelState"), true); }
+bool ReadStatusPanelState() {
+    return ReadBoolSetting(QStringLiteral("StatusPanelState"), true);
+}
 bool WriteStatusPanelState(bool value) {
     return WriteBoolSetting(QStringLiteral("StatusPanelState"), value);
 }
@@ -124,7 +146,15 @@ bool ReadPlayerControlsState() {
 bool WritePlayerControlsState(bool value) {
     return WriteBoolSetting(QStringLiteral("PlayerControlsState"), value);
 }
-QString ReadLastCid() { return ReadSetting(QStringLiteral("LastCid")); }
-bool WriteLastCid(const QString& value) { return WriteSetting(QStringLiteral("LastCid"), value); }
-int ReadLastVol() { return ReadIntSetting(QStringLiteral("LastVol"), 100); }
-bool WriteLastVol(int value) { return WriteIntSetting(QStringLiteral("LastVol"), value); }
+QString ReadLastCid() {
+    return ReadSetting(QStringLiteral("LastCid"));
+}
+bool WriteLastCid(const QString& value) {
+    return WriteSetting(QStringLiteral("LastCid"), value);
+}
+int ReadLastVol() {
+    return ReadIntSetting(QStringLiteral("LastVol"), 100);
+}
+bool WriteLastVol(int value) {
+    return WriteIntSetting(QStringLiteral("LastVol"), value);
+}

@@ -29,6 +29,10 @@ std::unique_ptr<QBuffer> LoadResourceStream(int id) {
     return stream;
 }
 
-QImage LoadJpegResource(int id) { return Decode(id, "JPEG"); }
+QImage LoadJpegResource(int id) {
+    return Decode(id, "JPEG");
+}
 
-QImage LoadBitmapResource(int id) { return Decode(id, "BMP"); }
+QImage LoadBitmapResource(int id) {
+    return Decode(id, "BMP");
+}

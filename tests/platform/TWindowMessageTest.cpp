@@ -81,7 +81,8 @@ TEST(TWindowMessageTest, SendsFromTwoWorkersAreHandledOneAtATime) {
     for (int w = 0; w < 2; ++w) {
         workers.emplace_back([&, w] {
             for (int i = 0; i < 3; ++i)
-                EXPECT_EQ(TWindowMessage::Send(&receiver, WM_TEST_A, w * 100 + i), (w * 100 + i) * 10);
+                EXPECT_EQ(TWindowMessage::Send(&receiver, WM_TEST_A, w * 100 + i),
+                          (w * 100 + i) * 10);
             ++done;
         });
     }

@@ -60,8 +60,8 @@ TEST(ReplyOpsTest, AStatusOfFourOrMoreItemsIsABroadcast) {
 }
 
 TEST(ReplyOpsTest, AStatusOfFewerItemsLeavesTheOutputsAlone) {
-    for (const QByteArray& reply : {QByteArray("x;12;en"), QByteArray("x;12;en;"), QByteArray(""),
-                                   QByteArray("none")}) {
+    for (const QByteArray& reply :
+         {QByteArray("x;12;en"), QByteArray("x;12;en;"), QByteArray(""), QByteArray("none")}) {
         QByteArray cid = "keep", lang = "keep", url = "keep";
         EXPECT_FALSE(ParseStatusReply(reply, cid, lang, url)) << reply.constData();
         EXPECT_EQ(cid, "keep");

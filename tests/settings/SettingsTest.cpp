@@ -72,14 +72,15 @@ TEST_P(BoolReadingTest, ReadsAsTheTableSays) {
         << "stored \"" << c.Stored << "\"";
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, BoolReadingTest,
-                         testing::Values(TBoolCase{"1", false, true}, TBoolCase{"-1", false, true},
-                                         TBoolCase{"2", false, true}, TBoolCase{"true", false, true},
-                                         TBoolCase{"TRUE", false, true}, TBoolCase{"0.5", false, true},
-                                         TBoolCase{"0", true, false}, TBoolCase{"false", true, false},
-                                         TBoolCase{"False", true, false}, TBoolCase{"0.0", true, false},
-                                         TBoolCase{"yes", true, true}, TBoolCase{"yes", false, false},
-                                         TBoolCase{"", true, true}, TBoolCase{"", false, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, BoolReadingTest,
+    testing::Values(TBoolCase{"1", false, true}, TBoolCase{"-1", false, true},
+                    TBoolCase{"2", false, true}, TBoolCase{"true", false, true},
+                    TBoolCase{"TRUE", false, true}, TBoolCase{"0.5", false, true},
+                    TBoolCase{"0", true, false}, TBoolCase{"false", true, false},
+                    TBoolCase{"False", true, false}, TBoolCase{"0.0", true, false},
+                    TBoolCase{"yes", true, true}, TBoolCase{"yes", false, false},
+                    TBoolCase{"", true, true}, TBoolCase{"", false, false}));
 
 TEST_F(SettingsTest, BooleanNumbersFollowTheUsersLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -100,8 +101,8 @@ TEST_F(SettingsTest, IntegersReadTheirValueOrTheDefault) {
     const struct {
         const char* Stored;
         int Expected;
-    } cases[] = {{"250", 250}, {"-12", -12}, {"0", 0}, {"abc", 100}, {"", 100}, {"12abc", 100},
-                 {"99999999999", 100}};
+    } cases[] = {{"250", 250},   {"-12", -12},        {"0", 0}, {"abc", 100}, {"", 100},
+                 {"12abc", 100}, {"99999999999", 100}};
     for (const auto& c : cases) {
         WriteSetting(QStringLiteral("LastVol"), QString::fromUtf8(c.Stored));
         EXPECT_EQ(ReadLastVol(), c.Expected) << "stored \"" << c.Stored << "\"";
@@ -119,8 +120,9 @@ TEST_F(SettingsTest, AnEmptyTextIsStoredAsAValue) {
 }
 
 TEST_F(SettingsTest, TextsKeepBlanksCommasAndQuotes) {
-    const QString texts[] = {QStringLiteral(" en "), QStringLiteral("a, b"), QStringLiteral("\"x\""),
-                             QStringLiteral("ünïcode"), QStringLiteral("semi;colon=equals")};
+    const QString texts[] = {QStringLiteral(" en "), QStringLiteral("a, b"),
+                             QStringLiteral("\"x\""), QStringLiteral("ünïcode"),
+                             QStringLiteral("semi;colon=equals")};
     for (const QString& text : texts) {
         WriteDefLang(text);
         EXPECT_EQ(ReadDefLang(), text);

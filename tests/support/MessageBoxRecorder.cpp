@@ -23,7 +23,8 @@ QString DescribeMessageBox(const TMessageBoxCall& call) {
     QString text = call.Text;
     text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     return QStringLiteral("MESSAGEBOX %1 %2%3|%4")
-        .arg(call.Icon == TMessageIcon::Warning ? QStringLiteral("warning") : QStringLiteral("stop"))
+        .arg(call.Icon == TMessageIcon::Warning ? QStringLiteral("warning")
+                                                : QStringLiteral("stop"))
         .arg(call.Owner != nullptr ? QStringLiteral("owned ") : QString())
         .arg(call.Title, text);
 }

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-TLoginScript::TLoginScript(TLoginDlg* dialog) : dialog(dialog) { dialog->installEventFilter(this); }
+TLoginScript::TLoginScript(TLoginDlg* dialog) : dialog(dialog) {
+    dialog->installEventFilter(this);
+}
 
 TLoginScript& TLoginScript::Login(const QString& userName, const QString& password) {
     answers.append({true, userName, password, true});

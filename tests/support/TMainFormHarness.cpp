@@ -16,7 +16,9 @@
 
 TMainFormHarness::TMainFormHarness(TStandInService& service) : service(service) {}
 
-TMainFormHarness::~TMainFormHarness() { Destroy(); }
+TMainFormHarness::~TMainFormHarness() {
+    Destroy();
+}
 
 void TMainFormHarness::Destroy() {
     form.reset();
@@ -67,9 +69,8 @@ bool TMainFormHarness::WaitForPlaying(int timeoutMs) {
 }
 
 bool TMainFormHarness::WaitForNotPlaying(int timeoutMs) {
-    return WaitUntil(
-        [this] { return form && (!form->VlcPlayer || !form->VlcPlayer->IsPlaying()); },
-        timeoutMs);
+    return WaitUntil([this] { return form && (!form->VlcPlayer || !form->VlcPlayer->IsPlaying()); },
+                     timeoutMs);
 }
 
 void TMainFormHarness::Watch(int row) {

@@ -46,7 +46,7 @@ public:
     // -- Waiting on the UI thread's event loop
     bool WaitForChannelList(int timeoutMs = 15000);
     bool WaitForRequests(int timeoutMs = 15000); // until no request is in flight
-    bool WaitForPlaying(int timeoutMs = 30000);   // the current player is in state 3
+    bool WaitForPlaying(int timeoutMs = 30000);  // the current player is in state 3
     bool WaitForNotPlaying(int timeoutMs = 15000);
 
     // -- Acting as the user does

@@ -5,7 +5,9 @@
 
 namespace TestEnvironment {
 
-QString ConfigHome() { return qEnvironmentVariable("XDG_CONFIG_HOME"); }
+QString ConfigHome() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME");
+}
 
 void ClearSettingsStore() {
     QDir(ConfigHome() + QStringLiteral("/Tessaliq")).removeRecursively();
@@ -17,7 +19,11 @@ QString Display() {
                : qEnvironmentVariable("DISPLAY");
 }
 
-QString BuildDir() { return QStringLiteral(KAVRIEN_BUILD_DIR); }
-QString SourceDir() { return QStringLiteral(KAVRIEN_SOURCE_DIR); }
+QString BuildDir() {
+    return QStringLiteral(KAVRIEN_BUILD_DIR);
+}
+QString SourceDir() {
+    return QStringLiteral(KAVRIEN_SOURCE_DIR);
+}
 
 } // namespace TestEnvironment

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,7 +48,8 @@ void StartXServer() {
         const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
                "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        std::fprintf(stderr, "This test needs Xvfb (package xvfb), which could not be started: %s\n",
+        std::fprintf(stderr,
+                     "This test needs Xvfb (package xvfb), which could not be started: %s\n",
                      std::strerror(errno));
         _exit(127);
     }
