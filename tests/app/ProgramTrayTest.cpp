@@ -164,6 +164,17 @@ protected:
         return main;
     }
 
+    // Signs in as the administrator and waits until the channel list has been asked for and
+    // its reply has had time to arrive; the main window, or 0.
+    unsigned long SignInAsAdmin(P& client) {
+        const unsigned long main =
+            SignIn(client, TStandInService::AdminUser, TStandInService::AdminPassword);
+        if (main == 0 || !WaitUntil([&] { return Sent("cmd=listnew"); }))
+            return 0;
+        ProcessEventsFor(500);
+        return main;
+    }
+
     // The first channel, Harbour News, restored at start as the last one watched.
     bool WaitForStream(P& client) {
         return WaitUntil([&] { return ConnectionsTo(client.Pid(), service.StreamPort()) > 0; },
@@ -309,11 +320,8 @@ TEST_F(ProgramTrayTest, StopOnExitStopsTheBroadcastBeforeTheProgramEndsAndLogout
     {
         P client(ClientPath(), service.ClientEnvironment());
         ASSERT_TRUE(client.Start());
-        const unsigned long main =
-            SignIn(client, TStandInService::AdminUser, TStandInService::AdminPassword);
+        const unsigned long main = SignInAsAdmin(client);
         ASSERT_NE(main, 0u);
-        ASSERT_TRUE(WaitUntil([&] { return Sent("cmd=listnew"); }));
-        ProcessEventsFor(500);
         service.ScriptDelay("stopbdc", 2000);
         QElapsedTimer clock;
         clock.start();
@@ -332,11 +340,8 @@ TEST_F(ProgramTrayTest, StopOnExitStopsTheBroadcastBeforeTheProgramEndsAndLogout
     service.ClearLog();
     P client(ClientPath(), service.ClientEnvironment());
     ASSERT_TRUE(client.Start());
-    const unsigned long main =
-        SignIn(client, TStandInService::AdminUser, TStandInService::AdminPassword);
+    const unsigned long main = SignInAsAdmin(client);
     ASSERT_NE(main, 0u);
-    ASSERT_TRUE(WaitUntil([&] { return Sent("cmd=listnew"); }));
-    ProcessEventsFor(500);
     P::Key(main, "alt+u");
     P::Key(main, "l");
     EXPECT_EQ(client.WaitForExit(20000), 0);
@@ -352,11 +357,8 @@ TEST_F(ProgramTrayTest, AFailedStopOnExitIsShownAndTheProgramEndsOnceItIsDismiss
     service.SetBroadcast("12", "de");
     P client(ClientPath(), service.ClientEnvironment());
     ASSERT_TRUE(client.Start());
-    const unsigned long main =
-        SignIn(client, TStandInService::AdminUser, TStandInService::AdminPassword);
+    const unsigned long main = SignInAsAdmin(client);
     ASSERT_NE(main, 0u);
-    ASSERT_TRUE(WaitUntil([&] { return Sent("cmd=listnew"); }));
-    ProcessEventsFor(500);
     service.ScriptStatus("stopbdc", 500);
     P::Key(main, "alt+u");
     P::Key(main, "e");
